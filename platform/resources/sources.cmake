@@ -1,0 +1,1 @@
+list(APPEND VOKA_PLATFORM_resources_SOURCES)

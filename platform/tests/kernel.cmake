@@ -1,0 +1,3 @@
+voka_add_gtest(platform_last_error_tests
+  SOURCES last_error_test.cpp
+  LIBS voka_platform)
