@@ -1,1 +1,9 @@
-list(APPEND VOKA_PLATFORM_io_SOURCES)
+# Files, code pages, system message texts, local memory and debugger output.
+list(APPEND VOKA_PLATFORM_io_SOURCES
+  io/code_page.cpp
+  io/iconv_cache.cpp
+  io/iconv_codec.cpp
+  io/system_message.cpp
+  io/local_memory.cpp
+  io/debug_output.cpp
+  io/debug_output_capture.cpp)

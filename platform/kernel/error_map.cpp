@@ -18,8 +18,8 @@ struct t_error_pair
 };
 
 constexpr t_error_pair k_error_pairs[] = {
-    {EPERM, ERROR_ACCESS_DENIED},
     {EACCES, ERROR_ACCESS_DENIED},
+    {EPERM, ERROR_ACCESS_DENIED},
     {EROFS, ERROR_WRITE_PROTECT},
     {ENOENT, ERROR_FILE_NOT_FOUND},
     {ENOTDIR, ERROR_PATH_NOT_FOUND},

@@ -70,3 +70,6 @@ void WINAPI SetLastError(DWORD error_code);
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 #define ERROR_RESOURCE_LANG_NOT_FOUND 1815L
 #define ERROR_CANT_RESOLVE_FILENAME 1921L
+
+// Code-page conversions given flags their code page does not allow.
+#define ERROR_INVALID_FLAGS 1004L
