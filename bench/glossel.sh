@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# glossel against cat: generates a 100 MB C-like source that mixes every construct
+# glossel rewrites (the tags, both comment forms, quoted runs, short and long lines),
+# then times the rewrite of that file by glossel and its copy by cat in the same run,
+# and takes glossel's peak resident memory against the size of the source.
+#
+# GNU cat copies one regular file into another inside the kernel (copy_file_range),
+# without the bytes ever reaching user space; for scale the run also times the copy
+# through a pipe (cat | cat), the floor for a program that reads and writes the bytes.
+#
+# usage: bench/glossel.sh [path of glossel, default build/bin/glossel] [size in MB, default 100]
+set -euo pipefail
+
+glossel=${1:-build/bin/glossel}
+size_mb=${2:-100}
+runs=3
+
+if [[ ! -x $glossel ]]; then
+    echo "glossel: binary not found: $glossel (build the target glossel first)" >&2
+    exit 1
+fi
+if [[ ! -x /usr/bin/time ]]; then
+    echo "glossel: /usr/bin/time (GNU time) is needed for the peak memory" >&2
+    exit 1
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The source: blocks of typical lines with the numbers varied, and now and then a
+# multi-line block comment or a line of several kilobytes.
+perl -e '
+    use strict;
+    my $target = $ARGV[0] * 1024 * 1024;
+    my $size = 0;
+    my $n = 0;
+    my @long_words = map { "identifier_$_ + other_value_$_ * (factor_$_ - 1), " } (1 .. 400);
+    my $long_line = "    total = " . join("", @long_words) . "0;\n";
+    while ($size < $target) {
+        my $block = "";
+        $block .= "// section $n: generated text for the rewrite benchmark\n";
+        $block .= "static int value_$n = _D( 12 . $n ) * factor_$n; /* inline note */\n";
+        $block .= "const char* name_$n = _T(\"name number $n\");\n";
+        $block .= "const char* raw_$n = _Tx(\"00ff$n\");\n";
+        $block .= "if (pointer_$n == _T( NULL )) { return -1; }\n";
+        $block .= "{\n";
+        $block .= "    message = _MC(\"first line $n\\n\" \"second \\\"quoted\\\" part\");\n";
+        $block .= "    text = \"a quoted run with // slashes and apostrophes\" + '"'"'c'"'"';\n";
+        $block .= "    call_function(argument_one, argument_two, $n); // trailing comment\n";
+        $block .= "}\n";
+        $block .= "\n";
+        if ($n % 4 == 0) {
+            $block .= "/* a block comment over several lines,\n   with words and symbols: a + b = c;\n   and a closing line */\n";
+        }
+        $block .= "MY_T(\"not a tag\") + (_T(\"a\")) - _Tx( \"12\" ) / _D(a b c);\r\n";
+        $block .= "x\n";
+        if ($n % 97 == 0) {
+            $block .= $long_line;
+        }
+        print $block;
+        $size += length($block);
+        ++$n;
+    }
+' "$size_mb" >"$work/source.txt"
+
+source_bytes=$(stat -c %s "$work/source.txt")
+
+now_ns() { date +%s%N; }
+
+# One timed run of a command; prints the elapsed nanoseconds, records peak KB in $2.
+timed() {
+    local out=$1 rss_file=$2
+    shift 2
+    local start end
+    start=$(now_ns)
+    /usr/bin/time -f %M -o "$rss_file" "$@" >"$out"
+    end=$(now_ns)
+    echo $((end - start))
+}
+
+best_glossel=
+best_cat=
+best_pipe=
+peak_kb=0
+for ((run = 1; run <= runs; ++run)); do
+    # Warm the page cache the same way for both.
+    cat "$work/source.txt" >/dev/null
+    t=$(timed "$work/glossel.out" "$work/glossel.rss" "$glossel" "$work/source.txt" "$work/dest.txt")
+    kb=$(tail -n 1 "$work/glossel.rss")
+    ((kb > peak_kb)) && peak_kb=$kb
+    [[ -z $best_glossel || $t -lt $best_glossel ]] && best_glossel=$t
+    rm -f "$work/dest.txt"
+
+    t=$(timed "$work/copy.txt" "$work/cat.rss" cat "$work/source.txt")
+    [[ -z $best_cat || $t -lt $best_cat ]] && best_cat=$t
+    rm -f "$work/copy.txt"
+
+    start=$(now_ns)
+    cat "$work/source.txt" | cat >"$work/copy.txt"
+    t=$(($(now_ns) - start))
+    [[ -z $best_pipe || $t -lt $best_pipe ]] && best_pipe=$t
+    rm -f "$work/copy.txt"
+done
+
+awk -v bytes="$source_bytes" -v g="$best_glossel" -v c="$best_cat" -v p="$best_pipe" -v kb="$peak_kb" '
+BEGIN {
+    mb = bytes / 1e6
+    gm = mb / (g / 1e9)
+    cm = mb / (c / 1e9)
+    pm = mb / (p / 1e9)
+    rss = kb * 1024 / bytes
+    printf "source: %.1f MB; best of '"$runs"' runs: glossel %.3f s, cat %.3f s, cat | cat %.3f s; glossel peak RSS %.1f MB\n", mb, g / 1e9, c / 1e9, p / 1e9, kb * 1024 / 1e6
+    printf "for scale: cat | cat %.0f MB/s, glossel against it %.3f\n", pm, gm / pm
+    printf "glossel: mb_per_s=%.0f cat_mb_per_s=%.0f ratio=%.3f peak_rss_ratio=%.3f\n", gm, cm, gm / cm, rss
+}'

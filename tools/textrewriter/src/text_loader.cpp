@@ -1,0 +1,142 @@
+// The text loader's general walk and lookup: every case the inline paths of the
+// header leave out, with the loader's errors.
+#include "text_loader.h"
+
+#include <cassert>
+#include <stdexcept>
+
+namespace structure
+{
+
+template <typename t_traits>
+void t_basic_text_loader<t_traits>::next_position_slow(t_text_position& position)
+{
+    if (position.is_end())
+        return;
+
+    const std::uint32_t count = m_store.count();
+    std::uint32_t line = position.line;
+    std::uint32_t column = position.column;
+
+    // Any position on line 0 is the start position.
+    if (line == 0 && count != 0)
+    {
+        if (m_store.line(1).first_column() > 1)
+            raise_text_loader_error(text_loader_error_bof_start);
+        line = 1;
+        column = 0;
+    }
+    if (count == 0 ? line != 0 : (line < 1 || line > count))
+        raise_text_loader_error(text_loader_error_line_number, line, count == 0 ? 0 : 1, count);
+    if (count == 0)
+    {
+        m_store.append_line();
+        line = 1;
+        column = 0;
+    }
+
+    t_line* current = &m_store.line(line);
+    // 32-bit arithmetic on purpose: the largest column wraps to 0 and is taken as low.
+    if (static_cast<std::uint32_t>(column + 1u) < current->first_column())
+        raise_text_loader_error(text_loader_error_low_column, line, column,
+                                current->first_column());
+
+    for (;;)
+    {
+        const std::uint64_t first = current->first_column();
+        const std::uint64_t size = m_store.line_size(line);
+        if (current->break_read())
+        {
+            const std::uint64_t break_column = first + size;
+            if (column > break_column)
+                raise_text_loader_error(text_loader_error_big_column, line, column,
+                                        static_cast<std::uint32_t>(break_column));
+            if (column < break_column)
+            {
+                if (line != m_store.count())
+                    cache_line(line);
+                position = {line, column + 1};
+                return;
+            }
+            // At the break: on to the start of the next line, creating it when the
+            // walk reaches it for the first time.
+            ++line;
+            column = 0;
+            if (line > m_store.count())
+                m_store.append_line();
+            current = &m_store.line(line);
+            if (current->first_column() > 1)
+                raise_text_loader_error(text_loader_error_low_column, line, column,
+                                        current->first_column());
+            continue;
+        }
+
+        // Only the last line can still be waiting for its break.
+        assert(line == m_store.count());
+        const std::uint64_t last_column = size == 0 ? 0 : first + size - 1;
+        if (column > last_column)
+            raise_text_loader_error(text_loader_error_big_column, line, column,
+                                    static_cast<std::uint32_t>(last_column));
+        if (column < last_column)
+        {
+            position = {line, column + 1};
+            return;
+        }
+        if (size == t_text_line_store::max_line_size)
+            throw std::length_error("[text loader] line too long");
+        position = {line, column};
+        read_next_byte(position, *current);
+        return;
+    }
+}
+
+template <typename t_traits>
+typename t_basic_text_loader<t_traits>::char_type
+t_basic_text_loader<t_traits>::get_char_slow(std::uint32_t line, std::uint32_t column) const
+{
+    const std::uint32_t count = m_store.count();
+    if (count == 0)
+        raise_text_loader_error(text_loader_error_no_data);
+    if (line < 1 || line > count)
+        raise_text_loader_error(text_loader_error_line_number, line, 1, count);
+
+    const t_line& current = m_store.line(line);
+    const std::uint64_t first = current.first_column();
+    if (column < first)
+        raise_text_loader_error(text_loader_error_low_column, line, column,
+                                static_cast<std::uint32_t>(first));
+    const std::uint64_t size = m_store.line_size(line);
+    if (current.break_read())
+    {
+        const std::uint64_t break_column = first + size;
+        if (column > break_column)
+            raise_text_loader_error(text_loader_error_big_column, line, column,
+                                    static_cast<std::uint32_t>(break_column));
+        if (line != count)
+            cache_line(line);
+        if (column == break_column)
+            return static_cast<char_type>(t_traits::line_feed);
+    }
+    else if (column >= first + size)
+    {
+        raise_text_loader_error(text_loader_error_big_column, line, column,
+                                static_cast<std::uint32_t>(first + size));
+    }
+    // Counted from the line's first column, which is column 1 for every line here.
+    return m_store.bytes()[current.offset() + (column - first)];
+}
+
+template <typename t_traits>
+void t_basic_text_loader<t_traits>::cache_line(std::uint32_t number) const
+{
+    const t_line& cached = m_store.line(number);
+    if (cached.first_column() != 1)
+        return;  // the inline paths count columns from 1
+    m_cache_line = number;
+    m_cache_offset = cached.offset();
+    m_cache_size = m_store.line_size(number);
+}
+
+template class t_basic_text_loader<t_text_loader_traits_ansi>;
+
+}  // namespace structure
