@@ -7,3 +7,13 @@ bin="$build/bin"
 
 echo "######## voka_demo: error records, formatting, code pages, message tables"
 VOKA_DEBUG_OUTPUT=stderr "$bin/voka_demo"
+
+echo
+echo "######## glossel: rewriting tools/textrewriter/samples/greeting.c"
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+"$bin/glossel" tools/textrewriter/samples/greeting.c "$out"
+echo "-------- source"
+cat tools/textrewriter/samples/greeting.c
+echo "-------- rewritten"
+cat "$out"
