@@ -12,12 +12,11 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <process.h>
 #else
 #include "voka/posix/types.h"
 #include "voka/posix/errors.h"
 #include "voka/posix/text.h"
 #include "voka/posix/resources.h"
-#if __has_include("voka/posix/kernel.h")
 #include "voka/posix/kernel.h"
-#endif
 #endif
