@@ -46,7 +46,8 @@ void show_error_records()
 void show_message_formatter()
 {
     std::cout << "== Message formatter\n";
-    std::cout << structure::t_message_formatter("Failed to load the module [%1]. Win32 Error Code: %2.")
+    std::cout << structure::t_message_formatter(
+                     "Failed to load the module [%1]. Win32 Error Code: %2.")
                      .add_arg("missing.dll")
                      .add_arg(ERROR_MOD_NOT_FOUND)
                      .build()
@@ -82,12 +83,15 @@ void show_message_table()
     const HMODULE module = voka::platform::register_resource_module(
         build_message_table_section(
             {{L"DEMO.ERR_MESSAGES", 0x0009,
-              build_message_table({{21, {narrow_entry("[win32] Fail at creation of event object [%1].\r\n")}}})},
+              build_message_table(
+                  {{21, {narrow_entry("[win32] Fail at creation of event object [%1].\r\n")}}})},
              {L"DEMO.ERR_MESSAGES", 0x0019,
               build_message_table(
-                  {{21, {narrow_entry("[win32] \xd0\x9e\xd1\x88\xd0\xb8\xd0\xb1\xd0\xba\xd0\xb0 "
-                                      "\xd1\x81\xd0\xbe\xd0\xb7\xd0\xb4\xd0\xb0\xd0\xbd\xd0\xb8\xd1\x8f "
-                                      "\xd1\x81\xd0\xbe\xd0\xb1\xd1\x8b\xd1\x82\xd0\xb8\xd1\x8f [%1].\r\n")}}})}},
+                  {{21,
+                    {narrow_entry(
+                        "[win32] \xd0\x9e\xd1\x88\xd0\xb8\xd0\xb1\xd0\xba\xd0\xb0 "
+                        "\xd1\x81\xd0\xbe\xd0\xb7\xd0\xb4\xd0\xb0\xd0\xbd\xd0\xb8\xd1\x8f "
+                        "\xd1\x81\xd0\xbe\xd0\xb1\xd1\x8b\xd1\x82\xd0\xb8\xd1\x8f [%1].\r\n")}}})}},
             section_rva),
         section_rva);
     const t_message_table_source source{&module, L"DEMO.ERR_MESSAGES", 65001};
@@ -95,10 +99,11 @@ void show_message_table()
     {
         std::wstring text;
         const std::int32_t result = lookup_message_table_entry(source, 21, text, 0, language);
-        std::cout << "entry 21, language 0x" << std::hex << language << std::dec << ", result "
-                  << result << ": "
-                  << structure::t_message_formatter(narrow(text).c_str()).add_arg("m_done_event").build()
-                  << '\n';
+        std::cout
+            << "entry 21, language 0x" << std::hex << language << std::dec << ", result " << result
+            << ": "
+            << structure::t_message_formatter(narrow(text).c_str()).add_arg("m_done_event").build()
+            << '\n';
     }
     voka::platform::unregister_resource_module(module);
 }

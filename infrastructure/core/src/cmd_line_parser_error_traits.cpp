@@ -39,7 +39,8 @@ bool t_cmd_line_parser_error_traits<void*>::find_template(const t_err_record_dat
     return false;
 }
 
-t_wmessage_formatter t_cmd_line_parser_error_traits<void*>::unknown_template(const t_err_record_data& data)
+t_wmessage_formatter
+t_cmd_line_parser_error_traits<void*>::unknown_template(const t_err_record_data& data)
 {
     t_wmessage_formatter formatter(L"[cmd line parser] unknown error message [%1]");
     formatter.add_arg(std::to_wstring(data.message_id));
@@ -48,7 +49,8 @@ t_wmessage_formatter t_cmd_line_parser_error_traits<void*>::unknown_template(con
 
 bool t_cmd_line_parser_error_traits<void*>::find_source(const t_err_record_data& /*data*/,
                                                         std::int32_t /*use_neutral_lang*/,
-                                                        std::int32_t /*lang_id*/, std::wstring& text)
+                                                        std::int32_t /*lang_id*/,
+                                                        std::wstring& text)
 {
     text = L"t_cmd_line_parser";
     return true;

@@ -68,7 +68,8 @@ std::wstring wide_from_utf16le(const unsigned char* bytes, std::size_t unit_coun
                 const std::uint32_t low = bytes[2 * i + 2] | (bytes[2 * i + 3] << 8);
                 if (low >= 0xDC00 && low < 0xE000)
                 {
-                    text += static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                    text +=
+                        static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
                     ++i;
                     continue;
                 }

@@ -83,8 +83,8 @@ TEST(ParserRecordArgumentTest, ExceptionWithRecordsContributesItsFirstRecord)
     t_parser_exception outer(3);
     outer.add_exception_arg(inner);
     // The nested record contributes its description, without its source.
-    EXPECT_STREQ(outer.what(),
-                 "[t_cmd_line_parser]:unknown command line argument [unknown command line argument [inner-arg].].");
+    EXPECT_STREQ(outer.what(), "[t_cmd_line_parser]:unknown command line argument [unknown command "
+                               "line argument [inner-arg].].");
 }
 
 TEST(ParserRecordArgumentTest, PlainExceptionContributesItsWhatText)

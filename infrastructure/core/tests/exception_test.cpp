@@ -151,7 +151,8 @@ TEST_F(ExceptionTest, RecordlessExceptionArgumentContributesItsWhatText)
 {
     t_parser_exception error(3);
     error.add_exception_arg(t_recordless_exception());
-    EXPECT_STREQ(error.what(), "[t_cmd_line_parser]:unknown command line argument [Unknown exception].");
+    EXPECT_STREQ(error.what(),
+                 "[t_cmd_line_parser]:unknown command line argument [Unknown exception].");
 }
 
 }  // namespace

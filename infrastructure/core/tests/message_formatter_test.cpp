@@ -33,7 +33,8 @@ TEST_P(MessageFormatterTest, BuildsTheExpectedText)
     EXPECT_EQ(narrow.build(), c.expected);
 
     // The wide formatter behaves identically.
-    const auto widen = [](const char* text) { return std::wstring(text, text + std::strlen(text)); };
+    const auto widen = [](const char* text)
+    { return std::wstring(text, text + std::strlen(text)); };
     t_wmessage_formatter wide(widen(c.templ));
     for (const char* arg : c.args)
         wide.add_arg(widen(arg));
@@ -43,24 +44,20 @@ TEST_P(MessageFormatterTest, BuildsTheExpectedText)
 INSTANTIATE_TEST_SUITE_P(
     Rules, MessageFormatterTest,
     ::testing::Values(
-        t_format_case{"", {}, ""},
-        t_format_case{"plain text", {"surplus"}, "plain text"},
+        t_format_case{"", {}, ""}, t_format_case{"plain text", {"surplus"}, "plain text"},
         t_format_case{"a %1 b %2 c", {"x", "y"}, "a x b y c"},
-        t_format_case{"%1 and %2", {"one"}, "one and %2"},
-        t_format_case{"%1%2", {"x", "y"}, "xy"},
-        t_format_case{"%%1", {"x"}, "%1"},
-        t_format_case{"100%% sure", {}, "100% sure"},
-        t_format_case{"ends with %", {}, "ends with "},
-        t_format_case{"%.", {}, "."},
-        t_format_case{"a % b", {}, "a  b"},
-        t_format_case{"%01 %1", {"x"}, "%01 x"},
+        t_format_case{"%1 and %2", {"one"}, "one and %2"}, t_format_case{"%1%2", {"x", "y"}, "xy"},
+        t_format_case{"%%1", {"x"}, "%1"}, t_format_case{"100%% sure", {}, "100% sure"},
+        t_format_case{"ends with %", {}, "ends with "}, t_format_case{"%.", {}, "."},
+        t_format_case{"a % b", {}, "a  b"}, t_format_case{"%01 %1", {"x"}, "%01 x"},
         t_format_case{"%2 before %1", {"first", "second"}, "second before first"},
         t_format_case{"%1 %1", {"twice"}, "twice twice"},
         t_format_case{"%10", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "ten"}, "ten"},
         t_format_case{"%name and %Name%", {"x"}, "%name and %Name"},
         t_format_case{"%a_1%.", {}, "%a_1."},
         t_format_case{"%1 %2 %3", {"a", "b", "c", "d"}, "a b c"},
-        t_format_case{"fail open %1 file \"%2\"", {"source", "in.txt"}, "fail open source file \"in.txt\""}));
+        t_format_case{
+            "fail open %1 file \"%2\"", {"source", "in.txt"}, "fail open source file \"in.txt\""}));
 
 TEST(MessageFormatterIntegerTest, WritesUnsignedDecimal)
 {

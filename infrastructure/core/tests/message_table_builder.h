@@ -85,8 +85,9 @@ struct t_message_table_resource
     std::vector<std::uint8_t> bytes;
 };
 
-inline std::vector<std::uint8_t> build_message_table_section(
-    const std::vector<t_message_table_resource>& tables, std::uint32_t section_rva)
+inline std::vector<std::uint8_t>
+build_message_table_section(const std::vector<t_message_table_resource>& tables,
+                            std::uint32_t section_rva)
 {
     using namespace voka::platform;
     t_resource_content content;

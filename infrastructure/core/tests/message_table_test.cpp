@@ -45,8 +45,9 @@ private:
 std::vector<std::uint8_t> english_table()
 {
     return build_message_table({
-        {1, {narrow_entry("Bug check at [%1].\r\n"), narrow_entry("two line ends\r\n\r\n"),
-             narrow_entry("lf only\n"), narrow_entry("no line end")}},
+        {1,
+         {narrow_entry("Bug check at [%1].\r\n"), narrow_entry("two line ends\r\n\r\n"),
+          narrow_entry("lf only\n"), narrow_entry("no line end")}},
         {21, {wide_entry(u"wide text\r\n")}},
     });
 }
@@ -74,21 +75,20 @@ TEST_P(MessageTableEntryTest, FindsAndTrimsEntries)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Entries, MessageTableEntryTest,
-                         ::testing::Values(t_entry_case{1, 0, L"Bug check at [%1]."},
-                                           t_entry_case{2, 0, L"two line ends\r\n"},
-                                           t_entry_case{3, 0, L"lf only"},
-                                           t_entry_case{4, 0, L"no line end"},
-                                           t_entry_case{21, 0, L"wide text"},
-                                           t_entry_case{0, 2, nullptr},
-                                           t_entry_case{5, 2, nullptr},
-                                           t_entry_case{20, 2, nullptr},
-                                           t_entry_case{22, 2, nullptr}));
+INSTANTIATE_TEST_SUITE_P(
+    Entries, MessageTableEntryTest,
+    ::testing::Values(t_entry_case{1, 0, L"Bug check at [%1]."},
+                      t_entry_case{2, 0, L"two line ends\r\n"}, t_entry_case{3, 0, L"lf only"},
+                      t_entry_case{4, 0, L"no line end"}, t_entry_case{21, 0, L"wide text"},
+                      t_entry_case{0, 2, nullptr}, t_entry_case{5, 2, nullptr},
+                      t_entry_case{20, 2, nullptr}, t_entry_case{22, 2, nullptr}));
 
 TEST(MessageTableLanguageTest, ExactLanguageThenNeutral)
 {
     const t_module_with_tables module({
-        {k_table_name, 0x0019, build_message_table({{1, {narrow_entry("\xd0\x9e\xd1\x88\xd0\xb8\xd0\xb1\xd0\xba\xd0\xb0\r\n")}}})},
+        {k_table_name, 0x0019,
+         build_message_table(
+             {{1, {narrow_entry("\xd0\x9e\xd1\x88\xd0\xb8\xd0\xb1\xd0\xba\xd0\xb0\r\n")}}})},
         {k_table_name, 0x0000, build_message_table({{1, {narrow_entry("neutral\r\n")}}})},
     });
     std::wstring text;
@@ -146,7 +146,7 @@ TEST(MessageTableBrokenTest, OffsetsAndCountsBeyondTheResourceAreNoEntry)
     std::vector<std::uint8_t> block_past_end = build_message_table({{1, {narrow_entry("x")}}});
     block_past_end[12] = 0xF0;  // first entry offset far outside
     std::vector<std::uint8_t> huge_count = build_message_table({{1, {narrow_entry("x")}}});
-    huge_count[3] = 0x7F;       // 2 billion blocks in a few bytes
+    huge_count[3] = 0x7F;  // 2 billion blocks in a few bytes
     std::vector<std::uint8_t> entry_past_end = build_message_table({{1, {narrow_entry("abc")}}});
     entry_past_end[16] = 0xFF;  // entry claims 255 bytes
     const std::vector<std::uint8_t> truncated = {1, 0};

@@ -100,13 +100,15 @@ TEST(SmartObjectTest, ConcurrentCountingReleasesExactlyOnce)
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t)
         {
-            threads.emplace_back([shared] {
-                for (int i = 0; i < 10000; ++i)
+            threads.emplace_back(
+                [shared]
                 {
-                    t_smart_object_ptr<t_probe> copy = shared;
-                    copy.reset();
-                }
-            });
+                    for (int i = 0; i < 10000; ++i)
+                    {
+                        t_smart_object_ptr<t_probe> copy = shared;
+                        copy.reset();
+                    }
+                });
         }
         for (std::thread& thread : threads)
             thread.join();

@@ -60,7 +60,10 @@ TEST(AnsiToUnicodeTest, InvalidUtf8IsSubstitutedNotFailed)
 {
     std::wstring result;
     bool failed = true;
-    t_ansi_to_unicode::convert(result, "a\xff" "b", -1, k_utf8, &failed);
+    t_ansi_to_unicode::convert(result,
+                               "a\xff"
+                               "b",
+                               -1, k_utf8, &failed);
     EXPECT_FALSE(failed);
     EXPECT_EQ(result, L"a\uFFFDb");
 }

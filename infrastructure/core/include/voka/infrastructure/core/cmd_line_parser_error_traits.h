@@ -50,6 +50,7 @@ struct t_cmd_line_parser_error_traits<void*>
     static const char* critical_text() noexcept { return "[cmd line parser] critical error"; }
 };
 
-using t_cmd_line_parser_err_record = t_err_record_with_params<t_cmd_line_parser_error_traits<void*>, wchar_t>;
+using t_cmd_line_parser_err_record =
+    t_err_record_with_params<t_cmd_line_parser_error_traits<void*>, wchar_t>;
 
 }  // namespace structure

@@ -33,20 +33,17 @@ public:
 
     // Creates the primary record from the traits' arguments (an error code).
     template <typename... t_args>
-        requires(sizeof...(t_args) != 1 ||
-                 !(std::is_base_of_v<t_err_exception_with_params, std::remove_cvref_t<t_args>> && ...))
-    explicit t_err_exception_with_params(t_args&&... args)
+    requires(sizeof...(t_args) != 1 ||
+             !(std::is_base_of_v<t_err_exception_with_params, std::remove_cvref_t<t_args>> &&
+               ...)) explicit t_err_exception_with_params(t_args&&... args)
         : m_record(make_smart<t_record>(std::forward<t_args>(args)...))
     {
         m_records.push_back(t_err_record_ptr(m_record.get()));
     }
 
     t_err_exception_with_params(const t_err_exception_with_params& other)
-        : t_exception(other),
-          t_basic_str_args<t_char, t_err_exception_with_params>(other),
-          t_err_records_r(other),
-          t_err_records_w(other),
-          m_record(other.m_record),
+        : t_exception(other), t_basic_str_args<t_char, t_err_exception_with_params>(other),
+          t_err_records_r(other), t_err_records_w(other), m_record(other.m_record),
           m_records(other.m_records)
     {
     }
@@ -74,7 +71,10 @@ public:
         return *this;
     }
 
-    std::int32_t get_record_count() const override { return static_cast<std::int32_t>(m_records.size()); }
+    std::int32_t get_record_count() const override
+    {
+        return static_cast<std::int32_t>(m_records.size());
+    }
 
     t_err_record_ptr get_record(std::int32_t index) const override
     {
@@ -104,8 +104,8 @@ private:
     void require_record(const char* method) const
     {
         if (!m_record)
-            throw std::runtime_error(std::string("[BUG CHECK] t_err_exception_with_params::") + method +
-                                     " [#001]");
+            throw std::runtime_error(std::string("[BUG CHECK] t_err_exception_with_params::") +
+                                     method + " [#001]");
     }
 
     t_smart_object_ptr<t_record> m_record;

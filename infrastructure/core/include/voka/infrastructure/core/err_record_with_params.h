@@ -35,7 +35,8 @@ using voka::lib::structure::t_basic_smart_interface_impl__dynamic;
 
 // An argument that holds one wide string.
 template <typename t_string>
-class t_err_record_arg_string : public virtual t_basic_smart_interface_impl__dynamic<t_smart_interface>
+class t_err_record_arg_string
+    : public virtual t_basic_smart_interface_impl__dynamic<t_smart_interface>
 {
 public:
     explicit t_err_record_arg_string(t_string text) : m_text(std::move(text)) {}

@@ -30,9 +30,9 @@ public:
     using string_type = std::basic_string<t_char>;
 
     // Placeholder kinds the parser recognises (a bit set).
-    static constexpr unsigned flag_numeric = 1;   // %1, %01, %123
-    static constexpr unsigned flag_named = 2;     // %name or %name%
-    static constexpr unsigned flag_asterisk = 4;  // %*
+    static constexpr unsigned flag_numeric = 1;        // %1, %01, %123
+    static constexpr unsigned flag_named = 2;          // %name or %name%
+    static constexpr unsigned flag_asterisk = 4;       // %*
     static constexpr unsigned flag_keep_unknown = 16;  // an unknown %x keeps its %
     static constexpr unsigned default_flags = flag_numeric | flag_named;
 
@@ -43,7 +43,8 @@ public:
     {
         string_type templ;
         if (text != nullptr)
-            templ = length < 0 ? string_type(text) : string_type(text, static_cast<std::size_t>(length));
+            templ = length < 0 ? string_type(text)
+                               : string_type(text, static_cast<std::size_t>(length));
         parse(templ);
     }
 
@@ -70,23 +71,22 @@ public:
 
     // Integers are written as the unsigned decimal text of their 32-bit value.
     template <std::integral t_int>
-        requires(!std::is_same_v<t_int, t_char> && !std::is_same_v<t_int, bool>)
-    t_basic_message_formatter& add_arg(t_int number)
+    requires(!std::is_same_v<t_int, t_char> &&
+             !std::is_same_v<t_int, bool>) t_basic_message_formatter& add_arg(t_int number)
     {
         return add_arg(to_decimal(static_cast<std::uint32_t>(number)));
     }
 
     // The narrow formatter takes wide text converted to the ANSI code page.
-    t_basic_message_formatter& add_arg(const std::wstring& text)
-        requires std::is_same_v<t_char, char>
+    t_basic_message_formatter&
+    add_arg(const std::wstring& text) requires std::is_same_v<t_char, char>
     {
         std::string narrow;
         t_unicode_to_ansi::convert(narrow, text.c_str(), static_cast<int>(text.size()));
         return add_arg(narrow);
     }
 
-    t_basic_message_formatter& add_arg(const wchar_t* text)
-        requires std::is_same_v<t_char, char>
+    t_basic_message_formatter& add_arg(const wchar_t* text) requires std::is_same_v<t_char, char>
     {
         return add_arg(text != nullptr ? std::wstring(text) : std::wstring());
     }

@@ -22,9 +22,11 @@ struct t_message_table_source
 enum t_message_table_result : std::int32_t
 {
     message_table_found = 0,
-    message_table_no_resource = 1,   // "Invalid message table resource ID [%1]. Lang ID [%2]."
-    message_table_no_entry = 2,      // "Invalid message table entry ID [%3]. Resource ID [%1]. Lang ID [%2]."
-    message_table_bad_text = 3,      // "Fail convert message. Resource ID [%1]. Lang ID [%2]. Entry ID [%3]."
+    message_table_no_resource = 1,  // "Invalid message table resource ID [%1]. Lang ID [%2]."
+    message_table_no_entry =
+        2,  // "Invalid message table entry ID [%3]. Resource ID [%1]. Lang ID [%2]."
+    message_table_bad_text =
+        3,  // "Fail convert message. Resource ID [%1]. Lang ID [%2]. Entry ID [%3]."
 };
 
 // Fetches entry `id` in the language asked for (a non-zero `use_neutral_lang` asks

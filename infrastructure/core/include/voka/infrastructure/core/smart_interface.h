@@ -43,7 +43,8 @@ public:
 
     t_smart_object_ptr(const t_smart_object_ptr& other) : t_smart_object_ptr(other.m_ptr) {}
 
-    t_smart_object_ptr(t_smart_object_ptr&& other) noexcept : m_ptr(std::exchange(other.m_ptr, nullptr))
+    t_smart_object_ptr(t_smart_object_ptr&& other) noexcept
+        : m_ptr(std::exchange(other.m_ptr, nullptr))
     {
     }
 

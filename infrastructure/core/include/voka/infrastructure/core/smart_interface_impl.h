@@ -32,8 +32,7 @@ struct t_multi_thread_traits
 // Counting: the increment may be relaxed, since a new reference is made from an
 // existing one; the decrement is acquire-release so that everything done through
 // other references happens before the destruction.
-template <typename t_base,
-          typename t_allocator = t_raw_allocator<t_void_allocator_adapter>,
+template <typename t_base, typename t_allocator = t_raw_allocator<t_void_allocator_adapter>,
           typename t_counter = t_counter_64>
 class t_basic_smart_interface_impl__dynamic : public t_base
 {
@@ -65,7 +64,9 @@ public:
 
 protected:
     t_basic_smart_interface_impl__dynamic() = default;
-    t_basic_smart_interface_impl__dynamic(const t_basic_smart_interface_impl__dynamic&) : t_base() {}
+    t_basic_smart_interface_impl__dynamic(const t_basic_smart_interface_impl__dynamic&) : t_base()
+    {
+    }
 
 private:
     std::atomic<typename t_counter::value_type> m_count{0};

@@ -16,8 +16,8 @@ class t_ansi_to_unicode
 public:
     // `code_page` 0 is the ANSI code page (CP_ACP). `failed`, when given, is set to
     // false on entry and to true when the platform could not convert.
-    static void convert(std::wstring& result, const char* text, int length,
-                        unsigned code_page = 0, bool* failed = nullptr);
+    static void convert(std::wstring& result, const char* text, int length, unsigned code_page = 0,
+                        bool* failed = nullptr);
 };
 
 class t_unicode_to_ansi
