@@ -16,6 +16,7 @@ enum class t_object_type : std::uint8_t
 {
     event,
     thread,
+    file,
 };
 
 // An object reachable through handles. Threading: the type is fixed at construction; derived

@@ -6,4 +6,10 @@ list(APPEND VOKA_PLATFORM_io_SOURCES
   io/system_message.cpp
   io/local_memory.cpp
   io/debug_output.cpp
-  io/debug_output_capture.cpp)
+  io/debug_output_capture.cpp
+  io/command_line.cpp
+  io/file_io.cpp
+  io/file_open.cpp
+  io/file_path.cpp
+  io/file_share.cpp
+  io/read_only_mapping.cpp)

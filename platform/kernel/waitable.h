@@ -210,6 +210,8 @@ inline t_waitable* as_waitable(const t_handle_pin& pin) noexcept
     case t_object_type::event:
     case t_object_type::thread:
         return static_cast<t_waitable*>(pin.object());
+    case t_object_type::file:  // files are not waitable here
+        break;
     }
     return nullptr;
 }

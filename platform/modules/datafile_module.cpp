@@ -1,0 +1,166 @@
+// LoadLibraryExW for data files: maps the module file read-only, checks its headers with the PE
+// reader, and registers its resource section with the resource functions under a handle of its
+// own. The handle is the mapping's address with the low bit set, as Windows marks data-file
+// handles (LDR_IS_DATAFILE); no other registration can have it, since the table's own handles are
+// aligned addresses and the mapping lives as long as the registration.
+#include "datafile_module.h"
+
+#include "../io/file_path.h"
+#include "../io/read_only_mapping.h"
+#include "../io/unique_descriptor.h"
+#include "../pe/pe_image.h"
+#include "../pe/resource_update_model.h"
+#include "../resources/resource_module_table.h"
+#include "error_map.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <new>
+#include <sys/stat.h>
+#include <unordered_set>
+
+namespace voka::platform
+{
+namespace
+{
+
+// The data-file modules and what keeps their bytes: the mapping, shared with the resource view.
+// Threading: every function may be called from any thread; m_lock guards m_modules and is never
+// held while the resource table's lock is taken.
+class t_datafile_registry
+{
+public:
+    static t_datafile_registry& instance() noexcept
+    {
+        // Never destroyed: modules may be freed by static destructors of other files.
+        union t_never_destroyed
+        {
+            t_datafile_registry registry;
+            t_never_destroyed() : registry() {}
+            ~t_never_destroyed() {}
+        };
+        static t_never_destroyed holder;
+        return holder.registry;
+    }
+
+    void add(HMODULE module)
+    {
+        const std::lock_guard lock(m_lock);
+        m_modules.insert(module);
+    }
+
+    bool remove(HMODULE module) noexcept
+    {
+        const std::lock_guard lock(m_lock);
+        return m_modules.erase(module) != 0;
+    }
+
+private:
+    std::mutex m_lock;
+    std::unordered_set<HMODULE> m_modules;  // guarded by m_lock
+};
+
+DWORD load_error(const std::string& path, int error_number) noexcept
+{
+    // Windows reports a missing folder on the path and a directory as a missing module.
+    if (error_number == ENOENT || error_number == ENOTDIR || error_number == EISDIR)
+        return ERROR_FILE_NOT_FOUND;
+    return io::open_error(path, error_number);
+}
+
+HMODULE load_datafile(LPCWSTR file_name)
+{
+    const std::optional<std::string> path = io::path_to_utf8(file_name);
+    if (!path)
+        return fail_with(ERROR_INVALID_NAME, HMODULE{});
+    if (path->empty())
+        return fail_with(ERROR_FILE_NOT_FOUND, HMODULE{});
+
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is then refused as no module.
+    io::t_unique_file_descriptor descriptor(
+        ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!descriptor)
+        return fail_with(load_error(*path, errno), HMODULE{});
+    struct stat status;
+    if (::fstat(descriptor.get(), &status) != 0)
+        return fail_with_errno(errno, HMODULE{});
+    if (S_ISDIR(status.st_mode))
+        return fail_with(ERROR_FILE_NOT_FOUND, HMODULE{});
+    if (!S_ISREG(status.st_mode) || status.st_size == 0)
+        return fail_with(ERROR_BAD_EXE_FORMAT, HMODULE{});
+
+    auto mapping = std::make_shared<io::t_read_only_mapping>();
+    if (!mapping->try_map(descriptor.get(), static_cast<std::uint64_t>(status.st_size)))
+        return fail_with_errno(errno, HMODULE{});
+    descriptor.reset();  // the mapping keeps the file's bytes
+
+    std::shared_ptr<const t_resource_view> view;
+    try
+    {
+        const pe::t_pe_image image = pe::parse_pe_image(mapping->bytes());
+        const std::optional<pe::t_resource_section_bytes> section =
+            pe::find_resource_section(image, mapping->bytes());
+        if (section)
+            view = std::make_shared<const t_resource_view>(mapping, section->directory,
+                                                           section->data_range);
+    }
+    catch (const pe::t_pe_format_error&)
+    {
+        return fail_with(ERROR_BAD_EXE_FORMAT, HMODULE{});
+    }
+    catch (const t_resource_directory_error&)
+    {
+        return fail_with(ERROR_INVALID_DATA, HMODULE{});
+    }
+
+    const auto module =
+        reinterpret_cast<HMODULE>(reinterpret_cast<std::uintptr_t>(mapping->address()) | 1u);
+    if (!t_resource_module_table::instance().add(module, std::move(view)))
+        throw std::logic_error("LoadLibraryExW: a live mapping's handle is registered already");
+    try
+    {
+        t_datafile_registry::instance().add(module);
+    }
+    catch (...)
+    {
+        t_resource_module_table::instance().remove(module, t_resource_module_kind::loaded);
+        throw;
+    }
+    return module;
+}
+
+}  // namespace
+
+bool try_free_datafile_module(HMODULE module) noexcept
+{
+    if (!t_datafile_registry::instance().remove(module))
+        return false;
+    // The view, and with it the mapping, goes with the last lookup that holds it.
+    t_resource_module_table::instance().remove(module, t_resource_module_kind::loaded);
+    return true;
+}
+
+}  // namespace voka::platform
+
+HMODULE WINAPI LoadLibraryExW(LPCWSTR file_name, HANDLE file, DWORD flags)
+{
+    using namespace voka::platform;
+    if (file_name == nullptr || file != nullptr)
+        return fail_with(ERROR_INVALID_PARAMETER, HMODULE{});
+    // Loading code (flags 0 and the other LOAD_LIBRARY_* modes) is outside the subset.
+    if (flags != LOAD_LIBRARY_AS_DATAFILE)
+        return fail_with(ERROR_NOT_SUPPORTED, HMODULE{});
+    try
+    {
+        return load_datafile(file_name);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return fail_with(ERROR_NOT_ENOUGH_MEMORY, HMODULE{});
+    }
+    catch (...)
+    {
+        return fail_with(ERROR_GEN_FAILURE, HMODULE{});
+    }
+}

@@ -1,0 +1,12 @@
+// FreeLibrary: hands the module to the loader that made it.
+#include "datafile_module.h"
+#include "error_map.h"
+
+BOOL WINAPI FreeLibrary(HMODULE module)
+{
+    const DWORD saved_error = ::GetLastError();
+    if (!voka::platform::try_free_datafile_module(module))
+        return voka::platform::fail_with(ERROR_MOD_NOT_FOUND, FALSE);
+    ::SetLastError(saved_error);
+    return TRUE;
+}

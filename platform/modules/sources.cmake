@@ -1,0 +1,8 @@
+# Modules: data-file modules (LoadLibraryExW with LOAD_LIBRARY_AS_DATAFILE), FreeLibrary, and the
+# resource updater's Win32 functions with the writer that replaces a module file safely.
+list(APPEND VOKA_PLATFORM_modules_SOURCES
+  modules/datafile_module.cpp
+  modules/free_library.cpp
+  modules/module_file_writer.cpp
+  modules/resource_update.cpp
+  modules/resource_update_session.cpp)
