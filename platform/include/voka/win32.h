@@ -11,12 +11,21 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+// clang-format off
 #include <windows.h>
 #include <process.h>
+// clang-format on
 #else
+// clang-format off
 #include "voka/posix/types.h"
+#include "voka/posix/command_line.h"
 #include "voka/posix/errors.h"
-#include "voka/posix/text.h"
-#include "voka/posix/resources.h"
+#include "voka/posix/files.h"
 #include "voka/posix/kernel.h"
+#include "voka/posix/modules.h"
+#include "voka/posix/ole32.h"
+#include "voka/posix/resource_update.h"
+#include "voka/posix/resources.h"
+#include "voka/posix/text.h"
+// clang-format on
 #endif
