@@ -17,3 +17,20 @@ echo "-------- source"
 cat tools/textrewriter/samples/greeting.c
 echo "-------- rewritten"
 cat "$out"
+
+echo
+echo "######## tarnwick: writing, reading and deleting a resource of a sample module"
+work=$(mktemp -d)
+trap 'rm -f "$out"; rm -rf "$work"' EXIT
+cp tools/restool/tests/fixtures/sample64.dll "$work/"
+printf 'Hello from the demo.' > "$work/new.bin"
+set -x
+"$bin/tarnwick" -write -module "$work/sample64.dll" -file "$work/new.bin" -type "#10" -name GREETING -lang 1033
+"$bin/tarnwick" -read -module "$work/sample64.dll" -file "$work/out.bin" -type "#10" -name GREETING -lang 1033
+{ set +x; } 2>/dev/null
+echo "read back: $(cat "$work/out.bin")"
+set -x
+"$bin/tarnwick" -del -module "$work/sample64.dll" -type "#10" -name GREETING -lang 1033
+"$bin/tarnwick" -read -module "$work/sample64.dll" -file "$work/out.bin" -type "#10" -name GREETING -lang 1033 || true
+{ set +x; } 2>/dev/null
+"$bin/tarnwick" -help
