@@ -5,6 +5,7 @@ list(APPEND VOKA_PLATFORM_io_SOURCES
   io/iconv_codec.cpp
   io/system_message.cpp
   io/local_memory.cpp
+  io/heap.cpp
   io/debug_output.cpp
   io/debug_output_capture.cpp
   io/command_line.cpp

@@ -141,16 +141,8 @@ bool try_free_datafile_module(HMODULE module) noexcept
     return true;
 }
 
-}  // namespace voka::platform
-
-HMODULE WINAPI LoadLibraryExW(LPCWSTR file_name, HANDLE file, DWORD flags)
+HMODULE load_datafile_module(LPCWSTR file_name) noexcept
 {
-    using namespace voka::platform;
-    if (file_name == nullptr || file != nullptr)
-        return fail_with(ERROR_INVALID_PARAMETER, HMODULE{});
-    // Loading code (flags 0 and the other LOAD_LIBRARY_* modes) is outside the subset.
-    if (flags != LOAD_LIBRARY_AS_DATAFILE)
-        return fail_with(ERROR_NOT_SUPPORTED, HMODULE{});
     try
     {
         return load_datafile(file_name);
@@ -164,3 +156,5 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR file_name, HANDLE file, DWORD flags)
         return fail_with(ERROR_GEN_FAILURE, HMODULE{});
     }
 }
+
+}  // namespace voka::platform

@@ -21,6 +21,7 @@
 #include "voka/posix/command_line.h"
 #include "voka/posix/errors.h"
 #include "voka/posix/files.h"
+#include "voka/posix/heap.h"
 #include "voka/posix/kernel.h"
 #include "voka/posix/modules.h"
 #include "voka/posix/ole32.h"

@@ -1,5 +1,6 @@
-// Modules for POSIX hosts. Here: modules loaded as data files, whose resources the resource
-// functions (voka/posix/resources.h) read without running anything of them.
+// Modules for POSIX hosts: modules loaded as data files, whose resources the resource functions
+// (voka/posix/resources.h) read without running anything of them, and modules loaded to run,
+// which are shared objects with an entry point.
 #pragma once
 
 #include "voka/posix/types.h"
@@ -18,7 +19,8 @@
 // headers or sections. FindResourceExW, LoadResource, LockResource and SizeofResource then work
 // on the handle; resource data is found through the section table (an RVA in a section's file
 // data), and LoadResource returns an address in the mapped file.
-// Here: `file` must be NULL (else ERROR_INVALID_PARAMETER), and `flags` must be
+// With `flags` 0, loads the module to run it, as LoadLibraryW does (below).
+// Here: `file` must be NULL (else ERROR_INVALID_PARAMETER), and `flags` must be 0 or
 // LOAD_LIBRARY_AS_DATAFILE (anything else fails with ERROR_NOT_SUPPORTED). Windows parses the
 // resource directory only when a resource is looked up; the layer parses it here, so a module
 // whose resource directory is malformed fails with ERROR_INVALID_DATA (13). Resource data outside
@@ -28,8 +30,60 @@
 // loaded makes reads of its resources fault.
 HMODULE WINAPI LoadLibraryExW(LPCWSTR file_name, HANDLE file, DWORD flags);
 
+// ---- Modules loaded to run ----
+
+#define DLL_PROCESS_DETACH 0
+#define DLL_PROCESS_ATTACH 1
+#define DLL_THREAD_ATTACH 2
+#define DLL_THREAD_DETACH 3
+#define ERROR_DLL_INIT_FAILED 1114L
+
+// What GetProcAddress gives: call it through a cast to the function's own type.
+using FARPROC = void (*)();
+
+// Windows: loads the module `file_name` with the modules it imports and, the first time, calls its
+// entry point with DLL_PROCESS_ATTACH; when the entry point returns FALSE the module is unloaded
+// again and the call fails with ERROR_DLL_INIT_FAILED (1114). Each successful call adds one to the
+// module's load count and returns the same handle; FreeLibrary takes one off. Fails with
+// ERROR_MOD_NOT_FOUND (126) when the file is not there and ERROR_BAD_EXE_FORMAT (193) when it is
+// not a module.
+// Here: a module is a shared object, loaded with dlopen (RTLD_NOW | RTLD_LOCAL), so the modules
+// it imports are its DT_NEEDED libraries. Its entry point is an exported extern "C" function
+//     BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
+// defined by the module itself (a module without one just loads); the layer calls it under a
+// process-wide loader lock, as Windows does, so an entry point may load other modules. A name
+// without a slash is searched for as dlopen searches (the executable's run path,
+// LD_LIBRARY_PATH, the system folders), which stands in for the Windows search order. Entry points
+// of the modules a module imports are not called, and thread attach and detach calls are not made
+// (DisableThreadLibraryCalls is the default).
+HMODULE WINAPI LoadLibraryW(LPCWSTR file_name);
+
+// Windows: the handle of the loaded module whose file name (with or without its folder) is
+// `module_name`, compared case-insensitively, without adding to its load count; NULL gives the
+// executable's handle. Fails with ERROR_MOD_NOT_FOUND (126) when no such module is loaded.
+// Here: modules loaded by LoadLibraryW and the shared objects loaded with them are found; a name
+// matches a shared object's file name or its full path. Names compare case-insensitively in their
+// ASCII letters. A shared object that the system keeps loaded after its last FreeLibrary (one the
+// program links at build time, or one marked never to unload) is still found.
+HMODULE WINAPI GetModuleHandleW(LPCWSTR module_name);
+
+// Windows: the address of the function or variable that the module exports under `name`, or NULL
+// with ERROR_PROC_NOT_FOUND (127); for a forwarded export, the address of the target. Fails with
+// ERROR_MOD_NOT_FOUND (126) for a handle that names no loaded module. Lookup by ordinal (a
+// `name` below 0x10000) is outside the subset (ERROR_NOT_SUPPORTED).
+// Here: dlsym on the module, which also finds the names the modules it imports export (Windows
+// looks at the module's own exports only).
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
+
+// Windows: stops thread attach and detach calls to the module's entry point; TRUE for a loaded
+// module. Here: those calls are never made, so the function only checks the handle (FALSE with
+// ERROR_INVALID_HANDLE for a handle that names no module loaded to run).
+BOOL WINAPI DisableThreadLibraryCalls(HMODULE module);
+
 // Windows: frees a module handle from LoadLibraryExW; for a data file the mapping goes, and the
-// module's resource handles and the addresses LoadResource gave become invalid. Fails with
+// module's resource handles and the addresses LoadResource gave become invalid. For a module
+// loaded to run, takes one off its load count; the last call calls its entry point with
+// DLL_PROCESS_DETACH and unloads it (dlclose). Fails with
 // ERROR_MOD_NOT_FOUND (126) for a handle that names no loaded module (Windows may fault instead).
 // Preserves the last error on success.
 BOOL WINAPI FreeLibrary(HMODULE module);

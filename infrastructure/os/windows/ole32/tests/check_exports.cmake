@@ -1,0 +1,22 @@
+# Compares the defined dynamic symbols of LIBRARY (read with NM) with the names listed in EXPECTED,
+# one a line: the library must export exactly those names.
+execute_process(COMMAND ${NM} -D --defined-only --format=posix ${LIBRARY}
+  OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
+endif()
+string(REGEX REPLACE "\n$" "" listing "${listing}")
+string(REPLACE "\n" ";" lines "${listing}")
+set(exported "")
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE " .*" "" name "${line}")
+  list(APPEND exported ${name})
+endforeach()
+list(SORT exported)
+file(STRINGS ${EXPECTED} expected)
+list(SORT expected)
+if(NOT exported STREQUAL expected)
+  message(FATAL_ERROR "exports differ\n  expected: ${expected}\n  exported: ${exported}")
+endif()
+list(LENGTH exported count)
+message(STATUS "${count} exports as expected")
