@@ -49,6 +49,14 @@ public:
         *appender.end++ = static_cast<char8_t>(byte);
     }
 
+    // Makes room for `count` more bytes behind the cursor, which may then be written
+    // to appender.end without further checks.
+    void reserve(t_appender& appender, std::size_t count)
+    {
+        while (static_cast<std::size_t>(appender.capacity_end - appender.end) < count)
+            appender = grow_from(appender);
+    }
+
     void commit(const t_appender& appender) noexcept { m_end = appender.end; }
 
 private:

@@ -1,5 +1,6 @@
 // Character classes of the tag transformation: white characters (every byte up to 32,
-// taken unsigned) and the 22 delimiters that end a word.
+// taken unsigned), the 22 delimiters that end a word and the characters that may start
+// a step.
 #pragma once
 
 #include <array>
@@ -27,9 +28,16 @@ public:
         return (table()[static_cast<unsigned char>(c)] & (white_bit | delimiter_bit)) != 0;
     }
 
+    // A quote, a slash or an underscore: what can start a turn other than white or a word.
+    static bool may_start_step(char c) noexcept
+    {
+        return (table()[static_cast<unsigned char>(c)] & step_bit) != 0;
+    }
+
 private:
     static constexpr std::uint8_t white_bit = 1;
     static constexpr std::uint8_t delimiter_bit = 2;
+    static constexpr std::uint8_t step_bit = 4;
 
     static constexpr std::array<std::uint8_t, 256> make_table() noexcept
     {
@@ -38,6 +46,8 @@ private:
             classes[c] |= white_bit;
         for (const char c : delimiters)
             classes[static_cast<unsigned char>(c)] |= delimiter_bit;
+        for (const char c : {'\'', '"', '/', '_'})
+            classes[static_cast<unsigned char>(c)] |= step_bit;
         return classes;
     }
 

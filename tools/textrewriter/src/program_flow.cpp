@@ -18,7 +18,7 @@ namespace
 
 // Larger stream buffers than the runtime's default: the text passes byte by byte
 // through the buffers, and each refill or flush is a call into the system.
-constexpr std::size_t stream_buffer_size = 128 * 1024;
+constexpr std::size_t stream_buffer_size = 1024 * 1024;
 
 }  // namespace
 

@@ -93,17 +93,39 @@ void t_tag_transformer::plain_run(t_text_position& position, bool word_started)
     // could start a quoted run, a comment or a tag where a new turn starts: after white
     // or a delimiter. Inside a word the same characters are copied as they are. The
     // word step writes the character that ends a word with it.
-    bool turn_start = !word_started;
-    t_text_writer::t_cursor out(m_out);
-    m_loader.walk(position,
-                  [&out, &turn_start](char c)
-                  {
-                      if (turn_start && (c == '\'' || c == '"' || c == '/' || c == '_'))
-                          return t_walk::stop_before;
-                      out.put(c);
-                      turn_start = t_char_classes::ends_word(c);
-                      return t_walk::next;
-                  });
+    struct t_plain_visitor
+    {
+        t_text_writer::t_cursor out;
+        bool turn_start;
+
+        t_walk operator()(char c)
+        {
+            if (turn_start && t_char_classes::may_start_step(c))
+                return t_walk::stop_before;
+            out.put(c);
+            turn_start = t_char_classes::ends_word(c);
+            return t_walk::next;
+        }
+
+        // The bytes from `first` on that the call above would take, copied at once.
+        std::size_t run(const char* first, const char* last)
+        {
+            const char* next = first;
+            bool starts = turn_start;
+            for (; next != last; ++next)
+            {
+                if (starts && t_char_classes::may_start_step(*next))
+                    break;
+                starts = t_char_classes::ends_word(*next);
+            }
+            const auto count = static_cast<std::size_t>(next - first);
+            out.put(first, count);
+            turn_start = starts;
+            return count;
+        }
+    };
+    t_plain_visitor visitor{t_text_writer::t_cursor(m_out), !word_started};
+    m_loader.walk(position, visitor);
 }
 
 void t_tag_transformer::copy_quoted_run(t_text_position& position, char quote)
@@ -149,8 +171,24 @@ void t_tag_transformer::blank_block_comment(t_text_position& position)
 
 bool t_tag_transformer::tag_steps(t_text_position& position)
 {
-    return tag_t_string(position, false) || tag_t_null(position) || tag_t_string(position, true) ||
-           tag_d(position) || tag_mc(position);
+    // Every tag's name starts with '_' and a letter of its own; the steps whose name
+    // cannot match are left out, in the order of the steps.
+    t_text_position second = position;
+    advance(second);
+    if (second.is_end())
+        return false;
+    switch (at(second))
+    {
+    case 'T':
+        return tag_t_string(position, false) || tag_t_null(position) ||
+               tag_t_string(position, true);
+    case 'D':
+        return tag_d(position);
+    case 'M':
+        return tag_mc(position);
+    default:
+        return false;
+    }
 }
 
 bool t_tag_transformer::match(t_text_position& position, const char* name)

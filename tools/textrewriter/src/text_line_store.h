@@ -64,6 +64,10 @@ public:
     {
         m_bytes.append(appender, byte);
     }
+    void reserve(t_byte_buffer::t_appender& appender, std::size_t count)
+    {
+        m_bytes.reserve(appender, count);
+    }
     void commit(const t_byte_buffer::t_appender& appender) noexcept { m_bytes.commit(appender); }
 
     const char* bytes() const noexcept { return m_bytes.data(); }

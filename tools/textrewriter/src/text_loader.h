@@ -1,5 +1,6 @@
 // The text loader: turns an input stream into lines addressed by (line, column),
-// reading the stream lazily, one byte at a time, as a caller walks forward. Line
+// reading the stream lazily, no further than a caller walks forward; bytes waiting in
+// the stream's buffer are taken from it in place, the rest one at a time. Line
 // breaks (LF, CR LF or a lone CR) are presented as one line feed at the break
 // position, one past the line's last byte.
 //
@@ -18,8 +19,11 @@
 #include "text_loader_traits.h"
 #include "text_position.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <istream>
+#include <limits>
 #include <type_traits>
 
 namespace structure
@@ -119,7 +123,10 @@ public:
     };
 
     // Shows `visit` the characters from `position` on, one by one, until it asks to
-    // stop or the text ends. Does exactly what this loop does, faster:
+    // stop or the text ends. A visitor may also have a member run(first, last) taking
+    // bytes of one line, none a line break: it returns how many of them, from the
+    // first, it takes as visit would with t_walk::next, and is shown the rest one by
+    // one. Does exactly what this loop does, faster:
     //
     //   while (!is_end(position)) {
     //       const t_walk action = visit(get_char(position));
@@ -202,6 +209,10 @@ private:
     template <typename t_visit>
     bool walk_open_line(t_text_position& position, t_visit& visit)
     {
+        constexpr bool takes_runs = requires(t_visit & run_visit, const char_type* run_bytes)
+        {
+            run_visit.run(run_bytes, run_bytes);
+        };
         typename t_traits::streambuf_type* const source = m_source;
         t_line* last = &m_store.last_line();
         std::uint64_t offset = last->offset();
@@ -222,7 +233,7 @@ private:
 
         for (;;)
         {
-            const t_walk action = visit(c);
+            t_walk action = visit(c);
             if (action == t_walk::stop_before)
                 break;
             if (column < size)
@@ -255,6 +266,57 @@ private:
                     next_position_slow(position);
                     bytes = store.appender();
                     return action == t_walk::next;
+                }
+                // Bytes already in the stream's buffer up to the next line break are
+                // taken straight from it, each as the walk reaches it; a break, a refill
+                // and the end go through the byte-wise path below.
+                const char_type* const waiting = t_get_area::next(*source);
+                const std::uint64_t room = t_text_line_store::max_line_size - size;
+                if (waiting != t_get_area::end(*source) && !is_break(*waiting))
+                {
+                    std::uint64_t available =
+                        static_cast<std::uint64_t>(t_get_area::end(*source) - waiting);
+                    available = available < room ? available : room;
+                    available = available < max_take ? available : max_take;
+                    const char_type* const limit = waiting + available;
+                    store.reserve(bytes, static_cast<std::size_t>(limit - waiting));
+                    typename t_get_area::t_taker taken{*source, bytes, waiting, waiting};
+                    // A local cursor, not the taker's, so that it can stay in a register;
+                    // the taker learns it before each visit, which may throw.
+                    const char_type* p = waiting;
+                    // For a visitor taking runs, the line's end in the next bytes: a
+                    // bounded search, as a walk may stop anywhere.
+                    const char_type* line_end = limit;
+                    if constexpr (takes_runs)
+                        line_end = find_break(
+                            waiting + 1, limit - waiting > max_run ? waiting + max_run : limit);
+                    for (;;)
+                    {
+                        c = *p++;
+                        taken.next = p;
+                        if (action == t_walk::stop_after || p == line_end ||
+                            (!takes_runs && is_break(*p)))
+                            break;
+                        action = visit(c);
+                        if (action == t_walk::stop_before)
+                            break;
+                        // A visitor that takes runs of bytes at once gets those up to the
+                        // line's last byte here, which the loop then takes on its own.
+                        if constexpr (takes_runs)
+                        {
+                            if (action == t_walk::next && line_end - p > 1)
+                            {
+                                p += visit.run(p, line_end - 1);
+                                taken.next = p;
+                            }
+                        }
+                    }
+                    const auto count = static_cast<std::uint32_t>(p - waiting);
+                    size += count;
+                    column += count;
+                    if (action != t_walk::next)
+                        break;
+                    continue;
                 }
                 const int_type next = source->sbumpc();
                 if (next == t_traits::eof())
@@ -314,6 +376,61 @@ private:
         next_position(position);
         return action == t_walk::next;
     }
+
+    // The most bytes taken from the stream's buffer at once: its read position moves by int.
+    static constexpr std::uint64_t max_take = std::numeric_limits<int>::max();
+
+    // The most bytes searched for a line break at once for a visitor taking runs.
+    static constexpr std::ptrdiff_t max_run = 256;
+
+    // The first LF or CR in [first, last), or `last`.
+    static const char_type* find_break(const char_type* first, const char_type* last) noexcept
+    {
+        const std::size_t count = static_cast<std::size_t>(last - first);
+        const void* const feed = std::memchr(first, t_traits::line_feed, count);
+        const char_type* const end = feed != nullptr ? static_cast<const char_type*>(feed) : last;
+        const void* const carriage =
+            std::memchr(first, t_traits::carriage_return, static_cast<std::size_t>(end - first));
+        return carriage != nullptr ? static_cast<const char_type*>(carriage) : end;
+    }
+
+    static bool is_break(char_type c) noexcept
+    {
+        return c == static_cast<char_type>(t_traits::line_feed) ||
+               c == static_cast<char_type>(t_traits::carriage_return);
+    }
+
+    // Access to the get area of a stream buffer, to take the bytes it holds in place.
+    struct t_get_area : t_traits::streambuf_type
+    {
+        using streambuf_type = typename t_traits::streambuf_type;
+
+        static const char_type* next(streambuf_type& buffer)
+        {
+            return (buffer.*&t_get_area::gptr)();
+        }
+        static const char_type* end(streambuf_type& buffer)
+        {
+            return (buffer.*&t_get_area::egptr)();
+        }
+
+        // Appends the bytes taken to the line's bytes, in room reserved beforehand, and
+        // moves the buffer's read position past them, also when a visitor throws.
+        struct t_taker
+        {
+            streambuf_type& buffer;
+            t_byte_buffer::t_appender& bytes;
+            const char_type* const from;
+            const char_type* next;
+            ~t_taker()
+            {
+                const std::size_t count = static_cast<std::size_t>(next - from);
+                std::memcpy(bytes.end, from, count);
+                bytes.end += count;
+                (buffer.*&t_get_area::gbump)(static_cast<int>(count));
+            }
+        };
+    };
 
     void next_position_slow(t_text_position& position);
     char_type get_char_slow(std::uint32_t line, std::uint32_t column) const;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <ostream>
 #include <streambuf>
@@ -65,6 +66,22 @@ public:
             if (m_next == m_end)
                 m_next = m_writer.flush_until(m_next);
             *m_next++ = static_cast<char8_t>(c);
+        }
+
+        // Writes `count` bytes from `text`, as many put calls would.
+        void put(const char* text, std::size_t count)
+        {
+            while (count != 0)
+            {
+                if (m_next == m_end)
+                    m_next = m_writer.flush_until(m_next);
+                const std::size_t room = static_cast<std::size_t>(m_end - m_next);
+                const std::size_t part = count < room ? count : room;
+                std::memcpy(m_next, text, part);
+                m_next += part;
+                text += part;
+                count -= part;
+            }
         }
 
     private:

@@ -1,10 +1,12 @@
 // Tests of the text loader: the walk over every form of line break, the end marker,
 // reading again from memory, every error with its text, and walk() against the plain
-// loop of next_position and get_char.
+// loop of next_position and get_char, also across the ends of the stream's buffer and
+// with a visitor taking runs of bytes.
 #include "text_loader.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <sstream>
 #include <stdexcept>
@@ -463,6 +465,173 @@ TEST(text_loader, walk_matches_the_plain_loop)
                     EXPECT_EQ(actual.stop, expected.stop)
                         << name << " from " << from << " ahead " << ahead << " in [" << text << "]";
                 }
+}
+
+// A stream buffer over a string that shows it through a get area of a few bytes at a
+// time, so that the walk meets the end of the area anywhere, also inside a CR LF pair.
+class t_window_buffer : public std::streambuf
+{
+public:
+    t_window_buffer(std::string text, std::size_t window)
+        : m_text(std::move(text)), m_window(window)
+    {
+    }
+
+    // Bytes taken so far: those of the windows shown before, and the current one's read part.
+    std::size_t taken() const { return m_shown - static_cast<std::size_t>(egptr() - gptr()); }
+
+protected:
+    int_type underflow() override
+    {
+        if (m_shown == m_text.size())
+            return traits_type::eof();
+        const std::size_t count = std::min(m_window, m_text.size() - m_shown);
+        char* const first = m_text.data() + m_shown;
+        setg(first, first, first + count);
+        m_shown += count;
+        return traits_type::to_int_type(*first);
+    }
+
+private:
+    std::string m_text;
+    std::size_t m_window;
+    std::size_t m_shown = 0;
+};
+
+TEST(text_loader, walk_across_the_ends_of_the_stream_buffer_matches_the_plain_loop)
+{
+    const std::vector<std::string> texts = {
+        "ab\r\ncd\r\nef", "a\r\n\r\n\rb\n", "word) more\r\n) x\r", "\r\n", "abcdefgh",
+    };
+    const std::vector<std::pair<const char*, t_walk (*)(char)>> rules = {
+        {"all", [](char) { return t_walk::next; }},
+        {"before space", [](char c) { return c == ' ' ? t_walk::stop_before : t_walk::next; }},
+        {"after paren", [](char c) { return c == ')' ? t_walk::stop_after : t_walk::next; }},
+        {"before break", [](char c) { return c == '\n' ? t_walk::stop_before : t_walk::next; }},
+        {"after letter c", [](char c) { return c == 'c' ? t_walk::stop_after : t_walk::next; }},
+    };
+    for (const std::string& text : texts)
+        for (const auto& [name, rule] : rules)
+            for (std::size_t window = 1; window <= 4; ++window)
+            {
+                // The plain loop over a stream that hands out one byte at a time.
+                t_counting_buffer plain_buffer(text);
+                std::istream plain_source(&plain_buffer);
+                t_text_loader plain(plain_source);
+                t_text_position expected = t_text_position::start();
+                plain.next_position(expected);
+                std::string expected_seen;
+                while (!expected.is_end())
+                {
+                    const char c = plain.get_char(expected);
+                    expected_seen += c;
+                    const t_walk action = rule(c);
+                    if (action == t_walk::stop_before)
+                        break;
+                    plain.next_position(expected);
+                    if (action == t_walk::stop_after)
+                        break;
+                }
+
+                t_window_buffer buffer(text, window);
+                std::istream source(&buffer);
+                t_text_loader loader(source);
+                t_text_position position = t_text_position::start();
+                loader.next_position(position);
+                std::string seen;
+                loader.walk(position,
+                            [&](char c)
+                            {
+                                seen += c;
+                                return rule(c);
+                            });
+                EXPECT_EQ(seen, expected_seen)
+                    << name << " window " << window << " in [" << text << "]";
+                EXPECT_EQ(position, expected)
+                    << name << " window " << window << " in [" << text << "]";
+                EXPECT_EQ(buffer.taken(), plain_buffer.taken())
+                    << name << " window " << window << " in [" << text << "]";
+                EXPECT_EQ(loader.line_count(), plain.line_count())
+                    << name << " window " << window << " in [" << text << "]";
+            }
+}
+
+// A visitor that also takes runs of bytes: it stops after a ')' and takes bytes at
+// once up to one.
+struct t_run_visitor
+{
+    std::string seen;
+    std::size_t run_bytes = 0;
+
+    t_walk operator()(char c)
+    {
+        seen += c;
+        return c == ')' ? t_walk::stop_after : t_walk::next;
+    }
+
+    std::size_t run(const char* first, const char* last)
+    {
+        const char* next = first;
+        while (next != last && *next != ')')
+            ++next;
+        seen.append(first, next);
+        run_bytes += static_cast<std::size_t>(next - first);
+        return static_cast<std::size_t>(next - first);
+    }
+};
+
+TEST(text_loader, walk_with_runs_matches_the_plain_loop)
+{
+    const std::string long_line = std::string(300, 'a') + ")" + std::string(400, 'b') + ")";
+    const std::vector<std::string> texts = {
+        "ab)cd\r\nef)", "abc\r\n\r\nxyz)", long_line + "\r\n" + long_line, "a)b)c)", "\r\n)",
+    };
+    constexpr std::size_t max_short_text = 20;
+    for (const std::string& text : texts)
+        for (std::size_t window :
+             {std::size_t{1}, std::size_t{3}, std::size_t{4}, std::size_t{1000}})
+        {
+            t_counting_buffer plain_buffer(text);
+            std::istream plain_source(&plain_buffer);
+            t_text_loader plain(plain_source);
+            t_window_buffer buffer(text, window);
+            std::istream source(&buffer);
+            t_text_loader loader(source);
+
+            t_text_position expected = t_text_position::start();
+            plain.next_position(expected);
+            t_text_position position = t_text_position::start();
+            loader.next_position(position);
+            t_run_visitor visitor;
+            // Walk by walk, each to the next ')', until the end.
+            while (!position.is_end())
+            {
+                std::string expected_seen;
+                while (!expected.is_end())
+                {
+                    const char c = plain.get_char(expected);
+                    expected_seen += c;
+                    plain.next_position(expected);
+                    if (c == ')')
+                        break;
+                }
+                visitor.seen.clear();
+                loader.walk(position, visitor);
+                EXPECT_EQ(visitor.seen, expected_seen)
+                    << "window " << window << " in [" << text << "]";
+                EXPECT_EQ(position, expected) << "window " << window << " in [" << text << "]";
+                EXPECT_EQ(buffer.taken(), plain_buffer.taken())
+                    << "window " << window << " in [" << text << "]";
+            }
+            EXPECT_TRUE(expected.is_end());
+            EXPECT_EQ(loader.line_count(), plain.line_count());
+            // Runs come only from bytes waiting in the stream's buffer, after the one taken by a
+            // refill and before a line's last byte: the long lines have them.
+            if (text.size() > max_short_text && window >= 4)
+            {
+                EXPECT_GT(visitor.run_bytes, 0u) << "window " << window << " in [" << text << "]";
+            }
+        }
 }
 
 }  // namespace
