@@ -25,6 +25,7 @@
 #include "voka/posix/kernel.h"
 #include "voka/posix/modules.h"
 #include "voka/posix/ole32.h"
+#include "voka/posix/registry.h"
 #include "voka/posix/resource_update.h"
 #include "voka/posix/resources.h"
 #include "voka/posix/text.h"

@@ -73,3 +73,10 @@ void WINAPI SetLastError(DWORD error_code);
 
 // Code-page conversions given flags their code page does not allow.
 #define ERROR_INVALID_FLAGS 1004L
+
+// Registry errors.
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_BADDB 1009L
+#define ERROR_BADKEY 1010L
+#define ERROR_REGISTRY_IO_FAILED 1016L
+#define ERROR_KEY_DELETED 1018L

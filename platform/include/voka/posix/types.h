@@ -64,6 +64,19 @@ using va_list_ptr = void*;
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)))
 #define INFINITE 0xFFFFFFFFu
 
+// A point in time: 100-nanosecond intervals since 1601-01-01 UTC, split in two halves. Guarded as
+// in the SDK, so that every header that needs it may define it.
+#ifndef _FILETIME_
+#define _FILETIME_
+struct FILETIME
+{
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+using PFILETIME = FILETIME*;
+using LPFILETIME = FILETIME*;
+#endif
+
 struct GUID
 {
     DWORD Data1;
