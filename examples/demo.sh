@@ -34,3 +34,10 @@ set -x
 "$bin/tarnwick" -read -module "$work/sample64.dll" -file "$work/out.bin" -type "#10" -name GREETING -lang 1033 || true
 { set +x; } 2>/dev/null
 "$bin/tarnwick" -help
+
+echo
+echo "######## voka-reg: a small configuration in a registry of its own"
+export VOKA_REGISTRY="$work/registry.db"
+"$bin/voka-reg" add 'HKCU\Software\Voka\Demo' -v Greeting -d 'Hello from the demo'
+"$bin/voka-reg" add 'HKCU\Software\Voka\Demo' -v Retries -t REG_DWORD -d 3
+"$bin/voka-reg" query 'HKCU\Software\Voka' -s
