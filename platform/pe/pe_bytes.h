@@ -3,6 +3,7 @@
 // Portable code: no OS calls.
 #pragma once
 
+#include "../resources/codec/checked_byte_writer.h"
 #include "pe_format_error.h"
 
 #include <cstddef>
@@ -15,11 +16,7 @@
 namespace voka::platform::pe
 {
 
-// Whether [offset, offset + length) lies in a range of `size` bytes; cannot overflow.
-constexpr bool range_fits(std::uint64_t offset, std::uint64_t length, std::uint64_t size) noexcept
-{
-    return offset <= size && length <= size - offset;
-}
+using voka::platform::range_fits;
 
 // Whether the ranges [a, a + a_length) and [b, b + b_length) share a byte; cannot overflow.
 constexpr bool ranges_overlap(std::uint64_t a, std::uint64_t a_length, std::uint64_t b,
@@ -114,42 +111,14 @@ private:
     std::span<const std::uint8_t> m_bytes;
 };
 
-// A copy of a module's header bytes whose fields the updater changes. Writing outside the copy is
-// a bug of the updater and throws std::logic_error.
-class t_pe_header_editor
+// A copy of a module's header bytes whose fields the updater changes.
+class t_pe_header_editor : public t_checked_byte_writer
 {
 public:
-    explicit t_pe_header_editor(std::vector<std::uint8_t>& bytes) noexcept : m_bytes(bytes) {}
-
-    void put16(std::uint64_t offset, std::uint16_t value)
+    explicit t_pe_header_editor(std::vector<std::uint8_t>& bytes) noexcept
+        : t_checked_byte_writer(bytes, "PE updater: header field written outside the headers")
     {
-        check(offset, 2);
-        const auto at = static_cast<std::size_t>(offset);
-        m_bytes[at] = static_cast<std::uint8_t>(value);
-        m_bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
     }
-    void put32(std::uint64_t offset, std::uint32_t value)
-    {
-        check(offset, 4);
-        const auto at = static_cast<std::size_t>(offset);
-        for (std::size_t i = 0; i < 4; ++i)
-            m_bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-    void put_bytes(std::uint64_t offset, std::span<const std::uint8_t> bytes)
-    {
-        check(offset, bytes.size());
-        for (std::size_t i = 0; i < bytes.size(); ++i)
-            m_bytes[static_cast<std::size_t>(offset) + i] = bytes[i];
-    }
-
-private:
-    void check(std::uint64_t offset, std::uint64_t length) const
-    {
-        if (!range_fits(offset, length, m_bytes.size()))
-            throw std::logic_error("PE updater: header field written outside the headers");
-    }
-
-    std::vector<std::uint8_t>& m_bytes;
 };
 
 }  // namespace voka::platform::pe

@@ -2,6 +2,7 @@
 // (t_byte_reader) and writes its output (t_byte_writer). Portable code: no OS calls.
 #pragma once
 
+#include "checked_byte_writer.h"
 #include "voka/platform/resource_directory.h"
 
 #include <algorithm>
@@ -16,11 +17,7 @@
 namespace voka::platform::codec
 {
 
-// Whether [offset, offset + length) lies in a range of `size` bytes; cannot overflow.
-constexpr bool range_fits(std::uint64_t offset, std::uint64_t length, std::uint64_t size) noexcept
-{
-    return offset <= size && length <= size - offset;
-}
+using voka::platform::range_fits;
 
 // A record of known size that has been checked to lie in the input; its fields are read by their
 // position within the record.
@@ -90,44 +87,14 @@ private:
     std::span<const std::uint8_t> m_bytes;
 };
 
-// The output of the builder: a buffer sized in advance by the layout. Writing outside it is a bug
-// in the layout and throws std::logic_error.
-class t_byte_writer
+// The output of the builder: a buffer sized in advance by the layout.
+class t_byte_writer : public t_checked_byte_writer
 {
 public:
-    explicit t_byte_writer(std::vector<std::uint8_t>& bytes) noexcept : m_bytes(bytes) {}
-
-    void put16(std::uint64_t offset, std::uint16_t value)
+    explicit t_byte_writer(std::vector<std::uint8_t>& bytes) noexcept
+        : t_checked_byte_writer(bytes, "resource codec: write outside the laid-out section")
     {
-        check(offset, 2);
-        const auto at = static_cast<std::size_t>(offset);
-        m_bytes[at] = static_cast<std::uint8_t>(value);
-        m_bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
     }
-
-    void put32(std::uint64_t offset, std::uint32_t value)
-    {
-        check(offset, 4);
-        const auto at = static_cast<std::size_t>(offset);
-        for (std::size_t i = 0; i < 4; ++i)
-            m_bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-
-    void put_bytes(std::uint64_t offset, std::span<const std::uint8_t> bytes)
-    {
-        check(offset, bytes.size());
-        std::copy(bytes.begin(), bytes.end(),
-                  m_bytes.begin() + static_cast<std::ptrdiff_t>(offset));
-    }
-
-private:
-    void check(std::uint64_t offset, std::uint64_t length) const
-    {
-        if (!range_fits(offset, length, m_bytes.size()))
-            throw std::logic_error("resource codec: write outside the laid-out section");
-    }
-
-    std::vector<std::uint8_t>& m_bytes;
 };
 
 }  // namespace voka::platform::codec
