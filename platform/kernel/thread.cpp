@@ -5,6 +5,7 @@
 // body is done, whether it returned or ended with ExitThread (a forced unwinding that runs the
 // same destructor). Thread ids come from a process-wide counter, so _beginthreadex can report
 // the id before the thread runs, and threads the layer did not start get one on first use.
+#include "../modules/attached_modules.h"
 #include "error_map.h"
 #include "thread_object.h"
 
@@ -73,6 +74,17 @@ t_thread_end::~t_thread_end()
 
 // The entry of every thread started by _beginthreadex. Not noexcept: ExitThread unwinds through
 // it. An exception that escapes the body ends the process, as an unhandled one does on Windows.
+// DLL_THREAD_ATTACH to the attached modules when a thread starts, DLL_THREAD_DETACH when it ends
+// (returned or ExitThread), before its handle is signalled.
+class t_thread_library_calls
+{
+public:
+    t_thread_library_calls() noexcept { notify_thread_attach(); }
+    ~t_thread_library_calls() { notify_thread_detach(); }
+    t_thread_library_calls(const t_thread_library_calls&) = delete;
+    t_thread_library_calls& operator=(const t_thread_library_calls&) = delete;
+};
+
 void* thread_main(void* raw_start)
 {
     std::shared_ptr<t_thread_object> object;
@@ -87,6 +99,7 @@ void* thread_main(void* raw_start)
     }
     t_thread_end end(std::move(object));
     t_current_thread_end = &end;
+    const t_thread_library_calls library_calls;
     end.m_exit_code = routine(argument);
     return nullptr;
 }

@@ -1,8 +1,12 @@
 // Modules loaded to run: a shared object loaded with dlopen stands in for a DLL. Its handle is the
-// dlopen handle, which is the same for every load of one file; the layer counts the loads itself
-// and calls the module's exported extern "C" DllMain on the first load and the last free, under
-// one process-wide loader lock that the entry point may take again (to load other modules).
+// dlopen handle, which is the same for every load of one file; the layer counts the loads itself.
+// A module of the family carries the module-entry glue, which has its DllMain called while dlopen
+// maps it (attached_modules.cpp); for any other shared object that exports an extern "C" DllMain,
+// the layer calls it here on the first load and the last free. Both happen under the one
+// process-wide loader lock, which an entry point may take again (to load other modules).
 #include "library_module.h"
+
+#include "attached_modules.h"
 
 #include "../io/file_path.h"
 #include "../resources/resource_module_table.h"
@@ -31,11 +35,11 @@ using t_entry_point = BOOL (*)(HINSTANCE, DWORD, LPVOID);
 struct t_library
 {
     unsigned long load_count = 0;
-    t_entry_point entry_point = nullptr;  // null: the module has none
+    t_entry_point entry_point = nullptr;  // null: none, or the glue has it called
+    bool registers_resources = false;     // this file registered the module's (absent) resources
 };
 
-// The modules loaded to run, by handle. Threading: every use holds the loader lock, which is
-// recursive so that entry points may load and free modules.
+// The modules loaded to run, by handle. Threading: every use holds the loader lock.
 class t_library_registry
 {
 public:
@@ -52,12 +56,10 @@ public:
         return holder.registry;
     }
 
-    std::recursive_mutex& loader_lock() noexcept { return m_loader_lock; }
     std::unordered_map<HMODULE, t_library>& libraries() noexcept { return m_libraries; }
 
 private:
-    std::recursive_mutex m_loader_lock;
-    std::unordered_map<HMODULE, t_library> m_libraries;  // guarded by m_loader_lock
+    std::unordered_map<HMODULE, t_library> m_libraries;  // guarded by the loader lock
 };
 
 // Owns one dlopen reference; closes it on every path unless released.
@@ -137,11 +139,23 @@ HMODULE load_library(LPCWSTR file_name)
     }
 
     auto& registry = t_library_registry::instance();
-    const std::lock_guard lock(registry.loader_lock());
-    ::dlerror();
-    t_dl_reference reference(::dlopen(path->c_str(), RTLD_NOW | RTLD_LOCAL));
-    if (reference.get() == nullptr)
-        return fail_with(dlopen_error(::dlerror()), HMODULE{});
+    const std::lock_guard lock(loader_lock());
+    void* handle = nullptr;
+    {
+        const t_load_scope load;
+        ::dlerror();
+        handle = ::dlopen(path->c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr)
+            return fail_with(dlopen_error(::dlerror()), HMODULE{});
+        if (load.failed())
+        {
+            // An entry point of this load failed: unmapping detaches those that attached.
+            const t_free_scope unmapping;
+            ::dlclose(handle);
+            return fail_with(ERROR_DLL_INIT_FAILED, HMODULE{});
+        }
+    }
+    t_dl_reference reference(handle);
     const auto module = static_cast<HMODULE>(reference.get());
 
     auto& libraries = registry.libraries();
@@ -152,12 +166,14 @@ HMODULE load_library(LPCWSTR file_name)
         return module;
     }
 
-    const t_library library{1, find_entry_point(reference.get())};
+    const bool announced = is_announced_module(module);
+    const t_library library{1, announced ? nullptr : find_entry_point(reference.get()),
+                            !announced};
     libraries.emplace(module, library);
     try
     {
-        // A module without resources for now: FindResourceExW on its handle finds none.
-        if (!t_resource_module_table::instance().add(module, nullptr))
+        // A module without the glue has no resources: FindResourceExW on its handle finds none.
+        if (library.registers_resources && !t_resource_module_table::instance().add(module, nullptr))
             throw std::logic_error("LoadLibraryW: a new module's handle is registered already");
     }
     catch (...)
@@ -269,18 +285,20 @@ HMODULE load_library_module(LPCWSTR file_name) noexcept
 bool try_free_library_module(HMODULE module) noexcept
 {
     auto& registry = t_library_registry::instance();
-    const std::lock_guard lock(registry.loader_lock());
+    const std::lock_guard lock(loader_lock());
     auto& libraries = registry.libraries();
     const auto found = libraries.find(module);
     if (found == libraries.end())
         return false;
     if (--found->second.load_count != 0)
         return true;
-    const t_entry_point entry_point = found->second.entry_point;
-    if (entry_point != nullptr)
-        call_entry_point(entry_point, module, DLL_PROCESS_DETACH);
+    const t_library library = found->second;
+    if (library.entry_point != nullptr)
+        call_entry_point(library.entry_point, module, DLL_PROCESS_DETACH);
     libraries.erase(module);
-    t_resource_module_table::instance().remove(module, t_resource_module_kind::loaded);
+    if (library.registers_resources)
+        t_resource_module_table::instance().remove(module, t_resource_module_kind::loaded);
+    const t_free_scope unmapping;  // the glue's detach calls, if unmapped now, are FreeLibrary's
     ::dlclose(module);
     return true;
 }
@@ -300,7 +318,7 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR module_name)
     using namespace voka::platform;
     try
     {
-        const std::lock_guard lock(t_library_registry::instance().loader_lock());
+        const std::lock_guard lock(loader_lock());
         return find_module(module_name);
     }
     catch (const std::bad_alloc&)
@@ -319,10 +337,11 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
     try
     {
         auto& registry = t_library_registry::instance();
-        const std::lock_guard lock(registry.loader_lock());
+        const std::lock_guard lock(loader_lock());
         if (module == nullptr)
             module = handle_of_loaded(nullptr);
-        else if (!registry.libraries().contains(module) && !is_loaded_object(module))
+        else if (!registry.libraries().contains(module) && !is_announced_module(module) &&
+                 !is_loaded_object(module))
             return fail_with(ERROR_MOD_NOT_FOUND, FARPROC{});
         ::dlerror();
         void* const symbol = ::dlsym(module, name);
@@ -340,8 +359,8 @@ BOOL WINAPI DisableThreadLibraryCalls(HMODULE module)
 {
     using namespace voka::platform;
     auto& registry = t_library_registry::instance();
-    const std::lock_guard lock(registry.loader_lock());
-    if (!registry.libraries().contains(module))
-        return fail_with(ERROR_INVALID_HANDLE, FALSE);
-    return TRUE;
+    const std::lock_guard lock(loader_lock());
+    if (disable_thread_calls(module) || registry.libraries().contains(module))
+        return TRUE;
+    return fail_with(ERROR_INVALID_HANDLE, FALSE);
 }

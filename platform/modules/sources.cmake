@@ -3,6 +3,7 @@
 # resource updater's Win32 functions with the writer that replaces a module file safely.
 list(APPEND VOKA_PLATFORM_modules_SOURCES
   modules/datafile_module.cpp
+  modules/attached_modules.cpp
   modules/free_library.cpp
   modules/library_module.cpp
   modules/load_library.cpp

@@ -43,8 +43,8 @@ BOOL create_heap()
 
 }  // namespace
 
-// The module's entry point (see LoadLibraryW): the loader finds it by this exported name.
-extern "C" __attribute__((visibility("default"))) BOOL DllMain(HINSTANCE, DWORD reason, LPVOID)
+// The module's entry point, called by the loader (on POSIX hosts through the module-entry glue).
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
     try
     {
