@@ -41,3 +41,8 @@ export VOKA_REGISTRY="$work/registry.db"
 "$bin/voka-reg" add 'HKCU\Software\Voka\Demo' -v Greeting -d 'Hello from the demo'
 "$bin/voka-reg" add 'HKCU\Software\Voka\Demo' -v Retries -t REG_DWORD -d 3
 "$bin/voka-reg" query 'HKCU\Software\Voka' -s
+
+echo
+echo "######## registry storage service: a configuration written through the COM gate and walked back"
+"$bin/voka_registry_service_demo"
+"$bin/voka-reg" query 'HKCU\Software\Voka\ServiceDemo' -s

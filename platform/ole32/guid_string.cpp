@@ -91,10 +91,11 @@ HRESULT CLSIDFromString(LPCOLESTR text, LPCLSID class_id)
         return S_OK;
     if (try_parse_guid(text, *class_id))
         return S_OK;
-    // A text without the brace form would name a program id, which needs the registry; the
-    // layer has none yet, so it is unregistered, which Windows reports as a bad class string.
     *class_id = CLSID_NULL;
-    return CO_E_CLASSSTRING;
+    if (text[0] == L'{')
+        return CO_E_CLASSSTRING;
+    // Any other text names a program id.
+    return CLSIDFromProgID(text, class_id);
 }
 
 int StringFromGUID2(REFGUID guid, LPOLESTR buffer, int buffer_size)

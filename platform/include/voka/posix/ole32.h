@@ -96,10 +96,15 @@ using LPFILETIME = FILETIME*;
 #define NOERROR S_OK
 #define CLASS_E_NOAGGREGATION (static_cast<HRESULT>(0x80040110u))
 #define CLASS_E_CLASSNOTAVAILABLE (static_cast<HRESULT>(0x80040111u))
+#define REGDB_E_READREGDB (static_cast<HRESULT>(0x80040150u))
 #define REGDB_E_CLASSNOTREG (static_cast<HRESULT>(0x80040154u))
+#define MK_E_INVALIDEXTENSION (static_cast<HRESULT>(0x800401E6u))
 #define MK_E_CANTOPENFILE (static_cast<HRESULT>(0x800401EAu))
 #define CO_E_NOTINITIALIZED (static_cast<HRESULT>(0x800401F0u))
 #define CO_E_CLASSSTRING (static_cast<HRESULT>(0x800401F3u))
+#define CO_E_DLLNOTFOUND (static_cast<HRESULT>(0x800401F8u))
+#define CO_E_ERRORINDLL (static_cast<HRESULT>(0x800401F9u))
+#define CO_E_NOT_SUPPORTED (static_cast<HRESULT>(0x80004021u))
 #define RPC_E_CHANGED_MODE (static_cast<HRESULT>(0x80010106u))
 #define RPC_E_INVALID_OBJREF (static_cast<HRESULT>(0x8001011Du))
 #define STG_E_INVALIDFUNCTION (static_cast<HRESULT>(0x80030001u))
@@ -122,6 +127,8 @@ inline constexpr IID IID_NULL = GUID_NULL;
 inline constexpr CLSID CLSID_NULL = GUID_NULL;
 inline constexpr IID IID_IUnknown{
     0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IClassFactory{
+    0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IMarshal{
     0x00000003, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IStream{
@@ -372,9 +379,9 @@ WINOLEAPI GetErrorInfo(ULONG reserved, IErrorInfo** error_info);
 
 // Windows: parses "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (exactly 38 characters, hex digits
 // of either case) into `class_id`. A NULL `text` gives CLSID_NULL and S_OK. Any other text is
-// taken as a program id, looked up in the registry, which the layer does not have yet: it fails
-// with CO_E_CLASSSTRING, as an unregistered program id does; so does a text in braces that is
-// not exactly of the form above. On failure Windows leaves `class_id` undefined (here it is
+// taken as a program id and looked up as CLSIDFromProgID does (CO_E_CLASSSTRING when it is not
+// registered); a text that starts with a brace but is not exactly of the form above gives
+// CO_E_CLASSSTRING. On failure Windows leaves `class_id` undefined (here it is
 // CLSID_NULL). E_INVALIDARG for a null `class_id`.
 WINOLEAPI CLSIDFromString(LPCOLESTR text, LPCLSID class_id);
 
@@ -470,32 +477,70 @@ struct COSERVERINFO
     DWORD dwReserved2;
 };
 
-// Windows: the class id that the registry lists for a program id. Needs the registry, which the
-// layer does not have yet: every program id is unregistered, which gives CO_E_CLASSSTRING, as
-// on Windows. `class_id` is set to CLSID_NULL. E_INVALIDARG for a null argument.
+// Classes are found in the registry (voka/posix/registry.h), under HKEY_CLASSES_ROOT:
+//     <ProgID>\CLSID                     default value: the class id "{...}" of the program id
+//     CLSID\{...}\ProgID                 default value: the program id of the class
+//     CLSID\{...}\InprocServer32         default value: the file of the in-process server
+//     .<extension>                        default value: the program id of files of that type
+// Strings may be REG_SZ or REG_EXPAND_SZ (whose %NAME% parts are replaced by the environment's
+// values, unknown names left as they stand).
+
+// A class object's interface: makes objects of its class.
+// CreateInstance: an object aggregated by `outer` (NULL: not aggregated) asked for `iid`.
+// LockServer: keeps the server loaded (TRUE) or lets it go (FALSE).
+struct IClassFactory : IUnknown
+{
+    STDMETHOD(CreateInstance)(IUnknown* outer, REFIID iid, void** object) PURE;
+    STDMETHOD(LockServer)(BOOL lock) PURE;
+};
+using LPCLASSFACTORY = IClassFactory*;
+
+// What an in-process server exports (extern "C", by this name): its class object for `class_id`
+// asked for `iid`, or CLASS_E_CLASSNOTAVAILABLE for a class it does not serve.
+using LPFNGETCLASSOBJECT = HRESULT (*)(REFCLSID class_id, REFIID iid, LPVOID* object);
+
+// Windows: the class id that the registry lists for a program id
+// (HKEY_CLASSES_ROOT\<ProgID>\CLSID). An unregistered program id, or a registered class id that is not in the "{...}" form,
+// gives CO_E_CLASSSTRING with CLSID_NULL stored. E_INVALIDARG for a null argument. Works without
+// an apartment.
 WINOLEAPI CLSIDFromProgID(LPCOLESTR prog_id, LPCLSID class_id);
 
-// Windows: the program id that the registry lists for a class, in a string the caller frees
-// with CoTaskMemFree. Needs the registry, which the layer does not have yet: every class is
-// unregistered, which gives REGDB_E_CLASSNOTREG with NULL stored. E_INVALIDARG for a null
-// `prog_id`.
+// Windows: the program id that the registry lists for a class
+// (HKEY_CLASSES_ROOT\CLSID\{...}\ProgID), in a string the caller frees with CoTaskMemFree. A class without one, or not
+// registered at all, gives REGDB_E_CLASSNOTREG with NULL stored; E_OUTOFMEMORY. E_INVALIDARG for
+// a null `prog_id`. Works without an apartment.
 WINOLEAPI ProgIDFromCLSID(REFCLSID class_id, LPOLESTR* prog_id);
 
-// Windows: the class object of a registered class. Needs the registry, which the layer does not
-// have yet: CO_E_NOTINITIALIZED when the calling thread is in no apartment, else
-// REGDB_E_CLASSNOTREG for every class. `*object` is set to NULL first; E_INVALIDARG for a null
-// `object`.
+// Windows: the class object of a registered class, asked for `iid`. `*object` is set to NULL
+// first; E_INVALIDARG for a null `object`; CO_E_NOTINITIALIZED when the calling thread is in no
+// apartment; E_INVALIDARG for a `class_context` without any of the CLSCTX server kinds.
+// With CLSCTX_INPROC_SERVER in `class_context`, the server module registered under
+// InprocServer32 is loaded with LoadLibraryW (once per process; it stays loaded until the
+// process ends) and its DllGetClassObject is asked for the class object; its result comes back
+// unchanged. A class that is not registered, or has no in-process server while the context asks
+// for one, gives REGDB_E_CLASSNOTREG; a server file that cannot be loaded CO_E_DLLNOTFOUND; a
+// module without DllGetClassObject CO_E_ERRORINDLL.
+// Here: there are no local or remote servers and no in-process handlers, so a context without
+// CLSCTX_INPROC_SERVER finds no server: REGDB_E_CLASSNOTREG, as Windows reports a class whose
+// registration lacks the server kind asked for. `server_info` is ignored (Windows uses it for
+// remote servers only). Windows unloads servers at the last CoUninitialize or in
+// CoFreeUnusedLibraries (outside the subset); the ThreadingModel value is not read, since no
+// apartment here needs a proxy.
 WINOLEAPI CoGetClassObject(REFCLSID class_id, DWORD class_context, COSERVERINFO* server_info,
                            REFIID iid, LPVOID* object);
 
-// Windows: makes an object of a registered class and asks it for `iid`. Needs the registry,
-// which the layer does not have yet: CO_E_NOTINITIALIZED when the calling thread is in no
-// apartment, else REGDB_E_CLASSNOTREG for every class. `*object` is set to NULL first; E_POINTER
-// for a null `object`.
+// Windows: makes an object of a registered class: CoGetClassObject for IClassFactory, then its
+// CreateInstance(outer, iid, object), whose result comes back unchanged. `*object` is set to
+// NULL first; E_POINTER for a null `object`; the failures of CoGetClassObject otherwise.
 WINOLEAPI CoCreateInstance(REFCLSID class_id, LPUNKNOWN outer, DWORD class_context, REFIID iid,
                            LPVOID* object);
 
-// Windows: the class of a file, from its structured-storage header or its extension's
-// registration. Needs the registry, which the layer does not have yet: fails with
-// MK_E_CANTOPENFILE, CLSID_NULL stored. E_INVALIDARG for a null argument.
+// Windows: the class of a file. CLSID_NULL is stored first; E_INVALIDARG for a null argument.
+// A file that cannot be opened for reading gives MK_E_CANTOPENFILE. Then its extension (the text
+// from the last dot of the file's name) is looked up: HKEY_CLASSES_ROOT\.<extension> names a
+// program id, whose class id (as CLSIDFromProgID) is the result. A name without an extension, an
+// unregistered extension or one whose program id has no class gives MK_E_INVALIDEXTENSION.
+// Here: Windows first reads the class from a structured-storage file's header and matches the
+// byte patterns of HKEY_CLASSES_ROOT\FileType; neither exists here, files are known by their
+// extension only.
 WINOLEAPI GetClassFile(LPCOLESTR file_name, CLSID* class_id);

@@ -1,5 +1,5 @@
-// The gate's entries with code of their own: the API identifier, the task allocator entries and
-// the registry storage service's entry.
+// The gate's entries with code of their own: the API identifier and the task allocator entries.
+// The registry storage service's entry is in storage/service_entry.cpp.
 #include "voka/infrastructure/os/windows/ole32/gate.h"
 
 #include <cstring>
@@ -29,13 +29,4 @@ LPVOID VOKA_OS__CoTaskMemAlloc(SIZE_T bytes)
 void VOKA_OS__CoTaskMemFree(LPVOID block)
 {
     CoTaskMemFree(block);
-}
-
-HRESULT VOKA_OS__CoGetVokaService(REFGUID, REFIID, LPVOID* object)
-{
-    // NOT BUILT YET: the registry storage service comes with the registry. Until then no service
-    // exists and every request fails with E_NOTIMPL.
-    if (object != nullptr)
-        *object = nullptr;
-    return E_NOTIMPL;
 }

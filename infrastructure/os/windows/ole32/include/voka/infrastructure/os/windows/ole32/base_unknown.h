@@ -113,7 +113,9 @@ public:
         return 0;
     }
 
-    virtual ~TBaseUnknown3A() = default;
+    // Pure, so that only a service class can be the type of an object (and the compiler never
+    // takes this class's own destructor for the object's); defined below.
+    virtual ~TBaseUnknown3A() = 0;
 
     // Called once by the creation-and-query rule before the first query; a failure ends the
     // creation with that result.
@@ -169,6 +171,9 @@ private:
     IUnknown* const m_controlling_unknown;  // the outer object, or &m_inner_unknown
     std::atomic<std::uint64_t> m_reference_count{0};
 };
+
+template <typename Allocator>
+TBaseUnknown3A<Allocator>::~TBaseUnknown3A() = default;
 
 // A service class's base: its interface part first, then the object base. Implements the
 // interface's IUnknown methods by passing them, with the same arguments, to the controlling
