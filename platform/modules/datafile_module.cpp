@@ -1,8 +1,9 @@
 // LoadLibraryExW for data files: maps the module file read-only, checks its headers with the PE
-// reader, and registers its resource section with the resource functions under a handle of its
-// own. The handle is the mapping's address with the low bit set, as Windows marks data-file
-// handles (LDR_IS_DATAFILE); no other registration can have it, since the table's own handles are
-// aligned addresses and the mapping lives as long as the registration.
+// reader (or, for an ELF shared object built here, finds its .voka_rsrc section), and registers
+// its resource section with the resource functions under a handle of its own. The handle is the
+// mapping's address with the low bit set, as Windows marks data-file handles (LDR_IS_DATAFILE); no
+// other registration can have it, since the table's own handles are aligned addresses and the
+// mapping lives as long as the registration.
 #include "datafile_module.h"
 
 #include "../io/file_path.h"
@@ -11,6 +12,7 @@
 #include "../pe/pe_image.h"
 #include "../pe/resource_update_model.h"
 #include "../resources/resource_module_table.h"
+#include "elf_resource_section.h"
 #include "error_map.h"
 
 #include <cerrno>
@@ -69,6 +71,31 @@ DWORD load_error(const std::string& path, int error_number) noexcept
     return io::open_error(path, error_number);
 }
 
+// The resources of a PE module: its resource section, data found through the section table.
+std::shared_ptr<const t_resource_view>
+read_pe_resources(const std::shared_ptr<io::t_read_only_mapping>& mapping)
+{
+    const pe::t_pe_image image = pe::parse_pe_image(mapping->bytes());
+    const std::optional<pe::t_resource_section_bytes> section =
+        pe::find_resource_section(image, mapping->bytes());
+    if (!section)
+        return nullptr;
+    return std::make_shared<const t_resource_view>(mapping, section->directory,
+                                                   section->data_range);
+}
+
+// The resources of an ELF shared object: its .voka_rsrc section, laid out for RVA 0, so the data
+// entries' RVAs are offsets within it.
+std::shared_ptr<const t_resource_view>
+read_elf_resources(const std::shared_ptr<io::t_read_only_mapping>& mapping)
+{
+    const std::optional<std::span<const std::uint8_t>> section =
+        elf::find_elf_resource_section(mapping->bytes());
+    if (!section)
+        return nullptr;
+    return std::make_shared<const t_resource_view>(mapping, *section, t_rva_range{0, *section});
+}
+
 HMODULE load_datafile(LPCWSTR file_name)
 {
     const std::optional<std::string> path = io::path_to_utf8(file_name);
@@ -98,12 +125,12 @@ HMODULE load_datafile(LPCWSTR file_name)
     std::shared_ptr<const t_resource_view> view;
     try
     {
-        const pe::t_pe_image image = pe::parse_pe_image(mapping->bytes());
-        const std::optional<pe::t_resource_section_bytes> section =
-            pe::find_resource_section(image, mapping->bytes());
-        if (section)
-            view = std::make_shared<const t_resource_view>(mapping, section->directory,
-                                                           section->data_range);
+        view = elf::has_elf_magic(mapping->bytes()) ? read_elf_resources(mapping)
+                                                    : read_pe_resources(mapping);
+    }
+    catch (const elf::t_elf_format_error&)
+    {
+        return fail_with(ERROR_BAD_EXE_FORMAT, HMODULE{});
     }
     catch (const pe::t_pe_format_error&)
     {

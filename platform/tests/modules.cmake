@@ -27,3 +27,5 @@ target_compile_definitions(platform_modules_tests PRIVATE
   VOKA_TEST_MODULE_FAILING="$<TARGET_FILE:voka_test_module_failing>"
   VOKA_TEST_MODULE_PLAIN="$<TARGET_FILE:voka_test_module_plain>"
   VOKA_TEST_MODULE_NOT_A_MODULE="${CMAKE_CURRENT_SOURCE_DIR}/modules/plain_module.cpp")
+
+include(elf_resources.cmake)

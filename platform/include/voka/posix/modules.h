@@ -28,6 +28,9 @@
 // ERROR_RESOURCE_DATA_NOT_FOUND); Windows tools never place it elsewhere. Windows keeps a mapped
 // file from being truncated; POSIX cannot, so a file truncated by another program while it is
 // loaded makes reads of its resources fault.
+// The host's own modules load as data files too: an ELF64 little-endian shared object's
+// ".voka_rsrc" section (written by voka-rc) is its resource section, at RVA 0; one without that
+// section is a module without resources; a damaged ELF file fails with ERROR_BAD_EXE_FORMAT.
 HMODULE WINAPI LoadLibraryExW(LPCWSTR file_name, HANDLE file, DWORD flags);
 
 // ---- Modules loaded to run ----
@@ -48,14 +51,17 @@ using FARPROC = void (*)();
 // ERROR_MOD_NOT_FOUND (126) when the file is not there and ERROR_BAD_EXE_FORMAT (193) when it is
 // not a module.
 // Here: a module is a shared object, loaded with dlopen (RTLD_NOW | RTLD_LOCAL), so the modules
-// it imports are its DT_NEEDED libraries. Its entry point is an exported extern "C" function
+// it imports are its DT_NEEDED libraries. Its entry point is an extern "C" function
 //     BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
-// defined by the module itself (a module without one just loads); the layer calls it under a
-// process-wide loader lock, as Windows does, so an entry point may load other modules. A name
-// without a slash is searched for as dlopen searches (the executable's run path,
-// LD_LIBRARY_PATH, the system folders), which stands in for the Windows search order. Entry points
-// of the modules a module imports are not called, and thread attach and detach calls are not made
-// (DisableThreadLibraryCalls is the default).
+// defined by the module itself. A module built with the module-entry glue (see
+// voka/platform/module_entry.h) has it called as Windows does: the modules it imports first, a
+// failure anywhere undoing the whole load, DLL_THREAD_ATTACH/DETACH for the layer's threads, and
+// the same for libraries linked at build time (before main and at process end). Another shared
+// object that exports a DllMain has it called for its own process attach and detach only; one
+// without just loads. Entry points run under a process-wide loader lock, as on Windows, so an entry
+// point may load other modules. A name without a slash is searched for as dlopen searches (the
+// executable's run path, LD_LIBRARY_PATH, the system folders), which stands in for the Windows
+// search order.
 HMODULE WINAPI LoadLibraryW(LPCWSTR file_name);
 
 // Windows: the handle of the loaded module whose file name (with or without its folder) is
