@@ -9,6 +9,10 @@ echo "######## voka_demo: error records, formatting, code pages, message tables"
 VOKA_DEBUG_OUTPUT=stderr "$bin/voka_demo"
 
 echo
+echo "######## voka_oxa_demo: the task library (parallel and sequential managers); leaks would show on stderr"
+VOKA_DEBUG_OUTPUT=stderr "$bin/voka_oxa_demo"
+
+echo
 echo "######## glossel: rewriting tools/textrewriter/samples/greeting.c"
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT

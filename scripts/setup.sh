@@ -4,7 +4,7 @@
 #   scripts/setup.sh --ci     also clang with libFuzzer and the mingw-w64 cross-compiler
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev time)
+packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libtbb-dev time)
 if [[ "${1:-}" == "--ci" ]]; then
   packages+=(clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix)
 fi

@@ -1,8 +1,11 @@
 // Reference counting of counted objects and the owning pointer.
 #include "voka/infrastructure/core/smart_interface_impl.h"
+#include "voka/win32.h"
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <new>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -119,3 +122,52 @@ TEST(SmartObjectTest, ConcurrentCountingReleasesExactlyOnce)
 }
 
 }  // namespace
+
+namespace
+{
+
+// One static block: the probe below is never freed (its thread ends inside its release).
+struct t_static_block
+{
+    static void* allocate(std::size_t size)
+    {
+        alignas(std::max_align_t) static unsigned char block[256];
+        if (size > sizeof block)
+            throw std::bad_alloc();
+        return block;
+    }
+    static void deallocate(void*) noexcept {}
+};
+
+// Ends its thread from the final-release hook.
+class t_exiting_probe
+    : public t_basic_smart_interface_impl__dynamic<
+          t_smart_interface, voka::lib::structure::t_raw_allocator<t_static_block>>
+{
+public:
+    void on_final_release() override { ::ExitThread(7); }
+};
+
+unsigned __stdcall release_exiting_probe(void* probe)
+{
+    static_cast<t_exiting_probe*>(probe)->release();
+    return 0;  // not reached: the thread ends inside the release
+}
+
+}  // namespace
+
+// A thread that ends inside the hook ends as ExitThread says, instead of the hook's failures
+// being swallowed (which would end the process when the unwinding is stopped).
+TEST(SmartObjectTest, AThreadEndingInTheHookEndsNormally)
+{
+    auto* const probe = new t_exiting_probe();  // left behind by the ending thread
+    probe->add_ref();
+    const HANDLE thread = reinterpret_cast<HANDLE>(
+        ::_beginthreadex(nullptr, 0, &release_exiting_probe, probe, 0, nullptr));
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(::WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+    DWORD exit_code = 0;
+    ASSERT_TRUE(::GetExitCodeThread(thread, &exit_code));
+    EXPECT_EQ(exit_code, 7u);
+    ::CloseHandle(thread);
+}

@@ -9,6 +9,11 @@
 #include <cstdint>
 #include <utility>
 
+#if defined(__GLIBCXX__) && defined(__linux__)
+#include <cxxabi.h>
+#define VOKA_THREAD_EXIT_UNWINDS 1  // ExitThread unwinds the stack as abi::__forced_unwind
+#endif
+
 namespace voka::lib::structure
 {
 
@@ -43,13 +48,7 @@ public:
     {
         if (m_count.fetch_sub(1, std::memory_order_acq_rel) != 1)
             return;
-        try
-        {
-            on_final_release();
-        }
-        catch (...)  // the hook must not keep the object alive
-        {
-        }
+        run_final_release_hook();
         delete this;
     }
 
@@ -69,6 +68,28 @@ protected:
     }
 
 private:
+    // Runs on_final_release, swallowing what it throws: a failing hook must not keep the object
+    // alive. The unwinding of a thread that ends inside the hook passes on, leaving the object.
+#if defined(VOKA_THREAD_EXIT_UNWINDS)
+    __attribute__((noinline, no_sanitize("null")))
+#endif
+    void run_final_release_hook()
+    {
+        try
+        {
+            on_final_release();
+        }
+#if defined(VOKA_THREAD_EXIT_UNWINDS)
+        catch (const abi::__forced_unwind&)
+        {
+            throw;
+        }
+#endif
+        catch (...)
+        {
+        }
+    }
+
     std::atomic<typename t_counter::value_type> m_count{0};
 };
 

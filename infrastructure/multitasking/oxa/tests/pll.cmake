@@ -1,0 +1,14 @@
+# Tests of the parallel engine. The program links the library's objects, so it is the module
+# itself: it reaches the internals (short time settings, the data object's counters) and its
+# entry point makes the manager registry at process start.
+voka_add_gtest(oxa_pll_tests
+  SOURCES
+    pll/oxa_task_std__static_test.cpp
+    pll/oxa_thread_test.cpp
+    pll/oxa_service_thread_test.cpp
+    pll/oxa_task_pll__controller_impl_test.cpp
+    pll/oxa_task_pll__data_test.cpp
+    pll/oxa_task_pll__factory_test.cpp
+    pll/oxa_task_pll__com_test.cpp
+    pll/oxa_task_pll__stress_test.cpp
+  LIBS voka_oxa_internal)
