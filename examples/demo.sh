@@ -38,6 +38,10 @@ set -x
 "$bin/tarnwick" -read -module "$work/sample64.dll" -file "$work/out.bin" -type "#10" -name GREETING -lang 1033 || true
 { set +x; } 2>/dev/null
 "$bin/tarnwick" -help
+echo "-------- the task library's own resources: its VOKA.BINARY_INFO document"
+"$bin/tarnwick" -read -module "$build/lib/libvoka.infrastructure.multitasking.oxa-v03_vc17_w32_i.so" \
+  -file "$work/binary_info.xml" -type VOKA.BINARY_INFO -id 1 -lang 1033
+cat "$work/binary_info.xml"
 
 echo
 echo "######## voka-reg: a small configuration in a registry of its own"
