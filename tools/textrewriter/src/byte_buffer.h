@@ -59,6 +59,16 @@ public:
 
     void commit(const t_appender& appender) noexcept { m_end = appender.end; }
 
+    // Bulk appending: room for at least `count` more bytes behind the end, to be
+    // written there and then taken into the array by extend(count).
+    char* tail_room(std::size_t count)
+    {
+        while (static_cast<std::size_t>(m_capacity_end - m_end) < count)
+            grow();
+        return reinterpret_cast<char*>(m_end);
+    }
+    void extend(std::size_t count) noexcept { m_end += count; }
+
 private:
     void grow();
     t_appender grow_from(const t_appender& appender);

@@ -1,9 +1,11 @@
-// The walk of the tag transformation: copy step, tag steps and word step per turn.
+// The walk of the tag transformation: copy step, tag steps and word step per turn,
+// over the text the loader reads in blocks.
 #include "tag_transformer.h"
 
 #include "char_classes.h"
 #include "glossel_texts.h"
 
+#include <cstring>
 #include <stdexcept>
 
 namespace structure
@@ -11,13 +13,6 @@ namespace structure
 
 namespace
 {
-
-using t_walk = t_text_loader::t_walk;
-
-bool before(const t_text_position& left, const t_text_position& right) noexcept
-{
-    return left.line < right.line || (left.line == right.line && left.column < right.column);
-}
 
 char to_upper_ascii(char c) noexcept
 {
@@ -45,277 +40,245 @@ void t_tag_transformer::run()
     m_out.flush();
 }
 
+bool t_tag_transformer::load_more()
+{
+    const bool loaded = m_loader.load_block();
+    m_text = m_loader.text();
+    m_size = m_loader.text_size();
+    return loaded;
+}
+
 void t_tag_transformer::walk_turns()
 {
-    t_text_position position = t_text_position::start();
-    advance(position);
-    while (!position.is_end())
+    t_offset offset = 0;
+    while (available(offset))
     {
         // Only a quote, a slash or an underscore can start anything but white or a word.
-        const char c = at(position);
+        const char c = m_text[offset];
         if (c == '\'' || c == '"')
         {
-            copy_quoted_run(position, c);
+            offset = copy_quoted_run(offset, c);
             continue;
         }
-        if (c == '/' && comment_step(position))
+        if (c == '/' && comment_step(offset))
             continue;
-        if (c == '_' && tag_steps(position))
+        if (c == '_' && tag_steps(offset))
             continue;
-        plain_run(position, c == '/' || c == '_');
+        offset = plain_run(offset, c == '/' || c == '_');
     }
 }
 
-bool t_tag_transformer::comment_step(t_text_position& position)
+bool t_tag_transformer::comment_step(t_offset& offset)
 {
-    t_text_position next = position;
-    advance(next);
-    if (is(next, '/'))
+    if (is(offset + 1, '/'))
     {
-        position = next;
-        advance(position);
-        skip_line_comment(position);
+        offset = skip_line_comment(offset + 2);
         return true;
     }
-    if (is(next, '*'))
+    if (is(offset + 1, '*'))
     {
-        position = next;
-        advance(position);
-        blank_block_comment(position);
+        offset = blank_block_comment(offset + 2);
         return true;
     }
     return false;
 }
 
-void t_tag_transformer::plain_run(t_text_position& position, bool word_started)
+t_tag_transformer::t_offset t_tag_transformer::plain_run(t_offset offset, bool word_started)
 {
     // White characters, words and delimiters, turn after turn, up to a character that
     // could start a quoted run, a comment or a tag where a new turn starts: after white
     // or a delimiter. Inside a word the same characters are copied as they are. The
     // word step writes the character that ends a word with it.
-    struct t_plain_visitor
+    t_text_writer::t_cursor out(m_out);
+    bool turn_start = !word_started;
+    while (available(offset))
     {
-        t_text_writer::t_cursor out;
-        bool turn_start;
-
-        t_walk operator()(char c)
-        {
-            if (turn_start && t_char_classes::may_start_step(c))
-                return t_walk::stop_before;
-            out.put(c);
-            turn_start = t_char_classes::ends_word(c);
-            return t_walk::next;
-        }
-
-        // The bytes from `first` on that the call above would take, copied at once.
-        std::size_t run(const char* first, const char* last)
-        {
-            const char* next = first;
-            bool starts = turn_start;
-            for (; next != last; ++next)
-            {
-                if (starts && t_char_classes::may_start_step(*next))
-                    break;
-                starts = t_char_classes::ends_word(*next);
-            }
-            const auto count = static_cast<std::size_t>(next - first);
-            out.put(first, count);
-            turn_start = starts;
-            return count;
-        }
-    };
-    t_plain_visitor visitor{t_text_writer::t_cursor(m_out), !word_started};
-    m_loader.walk(position, visitor);
+        const char* const first = m_text + offset;
+        const char* const last = m_text + m_size;
+        const char* const stop = t_char_classes::find_turn_step(first, last, turn_start);
+        out.put(first, static_cast<std::size_t>(stop - first));
+        offset += static_cast<t_offset>(stop - first);
+        if (stop != last)
+            break;
+    }
+    return offset;
 }
 
-void t_tag_transformer::copy_quoted_run(t_text_position& position, char quote)
+t_tag_transformer::t_offset t_tag_transformer::copy_quoted_run(t_offset offset, char quote)
 {
     // No escapes: the run ends at the next equal quote, or with the text.
-    m_out.put(quote);
-    advance(position);
-    t_text_writer::t_cursor out(m_out);
-    m_loader.walk(position,
-                  [&out, quote](char c)
-                  {
-                      out.put(c);
-                      return c == quote ? t_walk::stop_after : t_walk::next;
-                  });
+    const t_offset closing = find(offset + 1, quote);
+    const t_offset end = closing == not_found ? m_size : closing + 1;
+    t_text_writer::t_cursor(m_out).put(m_text + offset, static_cast<std::size_t>(end - offset));
+    return end;
 }
 
-void t_tag_transformer::skip_line_comment(t_text_position& position)
+t_tag_transformer::t_offset t_tag_transformer::skip_line_comment(t_offset offset)
 {
     // The line feed that ends the comment is copied by the next turn.
-    m_loader.walk(position, [](char c) { return c == '\n' ? t_walk::stop_before : t_walk::next; });
+    const t_offset feed = find(offset, '\n');
+    return feed == not_found ? m_size : feed;
 }
 
-void t_tag_transformer::blank_block_comment(t_text_position& position)
+t_tag_transformer::t_offset t_tag_transformer::blank_block_comment(t_offset offset)
 {
     // Every character becomes a space and every line break stays, so the text after
-    // the comment keeps its line and column.
-    // The closing "*/" comes out as two spaces like any other two characters; a '*'
-    // right after the opener cannot start the closer, as the opener's '*' is taken.
+    // the comment keeps its line and column. The opener "/*" and the closer "*/" come
+    // out as two spaces each; the closer's '*' is never the opener's.
     m_out.put(' ');
     m_out.put(' ');
-    bool after_star = false;
-    t_text_writer::t_cursor out(m_out);
-    m_loader.walk(position,
-                  [&out, &after_star](char c)
-                  {
-                      out.put(c == '\n' ? '\n' : ' ');
-                      if (after_star && c == '/')
-                          return t_walk::stop_after;
-                      after_star = c == '*';
-                      return t_walk::next;
-                  });
+    t_offset end = m_size;
+    for (t_offset from = offset + 1;;)
+    {
+        const t_offset slash = find(from, '/');
+        if (slash == not_found)
+        {
+            end = m_size;
+            break;
+        }
+        if (m_text[slash - 1] == '*')
+        {
+            end = slash + 1;
+            break;
+        }
+        from = slash + 1;
+    }
+    t_text_writer::t_cursor(m_out).put_blanked(m_text + offset,
+                                               static_cast<std::size_t>(end - offset));
+    return end;
 }
 
-bool t_tag_transformer::tag_steps(t_text_position& position)
+bool t_tag_transformer::tag_steps(t_offset& offset)
 {
     // Every tag's name starts with '_' and a letter of its own; the steps whose name
     // cannot match are left out, in the order of the steps.
-    t_text_position second = position;
-    advance(second);
-    if (second.is_end())
+    if (!available(offset + 1))
         return false;
-    switch (at(second))
+    switch (m_text[offset + 1])
     {
     case 'T':
-        return tag_t_string(position, false) || tag_t_null(position) ||
-               tag_t_string(position, true);
+        // "_T" directly followed by 'x' can only be _Tx; otherwise only the two _T forms.
+        if (is(offset + 2, 'x'))
+            return tag_t_string(offset, true);
+        return tag_t_string(offset, false) || tag_t_null(offset);
     case 'D':
-        return tag_d(position);
+        return tag_d(offset);
     case 'M':
-        return tag_mc(position);
+        return tag_mc(offset);
     default:
         return false;
     }
 }
 
-bool t_tag_transformer::match(t_text_position& position, const char* name)
+t_tag_transformer::t_offset t_tag_transformer::find(t_offset from, char c)
 {
-    for (; *name != '\0'; ++name)
+    for (;;)
     {
-        if (!is(position, *name))
-            return false;
-        advance(position);
+        if (from < m_size)
+        {
+            const void* const found =
+                std::memchr(m_text + from, c, static_cast<std::size_t>(m_size - from));
+            if (found != nullptr)
+                return static_cast<t_offset>(static_cast<const char*>(found) - m_text);
+            from = m_size;
+        }
+        if (!load_more())
+            return not_found;
     }
-    return true;
 }
 
-void t_tag_transformer::skip_white(t_text_position& position)
+t_text_position t_tag_transformer::position_of(t_offset offset)
 {
-    m_loader.walk(position, [](char c)
-                  { return t_char_classes::is_white(c) ? t_walk::next : t_walk::stop_before; });
+    return available(offset) ? m_loader.position_at(offset) : t_text_position::end();
 }
 
-bool t_tag_transformer::take(t_text_position& position, char c)
+bool t_tag_transformer::tag_t_string(t_offset& offset, bool with_x)
 {
-    if (!is(position, c))
-        return false;
-    advance(position);
-    return true;
-}
-
-bool t_tag_transformer::tag_t_string(t_text_position& position, bool with_x)
-{
-    t_text_position walk = position;
+    t_offset walk = offset;
     if (!match(walk, with_x ? "_Tx" : "_T"))
         return false;
-    skip_white(walk);
+    walk = skip_white(walk);
     if (!take(walk, '('))
         return false;
-    skip_white(walk);
+    walk = skip_white(walk);
     if (!take(walk, '"'))
         return false;
-    const t_text_position body = walk;
-    m_loader.walk(walk, [](char c) { return c == '"' ? t_walk::stop_before : t_walk::next; });
-    if (walk.is_end())
+    const t_offset body = walk;
+    const t_offset closing = find(body, '"');
+    if (closing == not_found)
         return false;
-    advance(walk);
-    skip_white(walk);
+    walk = skip_white(closing + 1);
     if (!take(walk, ')'))
         return false;
 
     // Accepted: the body is written again from the loaded text, quoted with single quotes.
+    t_text_writer::t_cursor out(m_out);
     if (with_x)
-        m_out.put('x');
-    m_out.put('\'');
-    t_text_position copy = body;
-    m_loader.walk(copy,
-                  [this](char c)
-                  {
-                      if (c == '"')
-                          return t_walk::stop_before;
-                      m_out.put(c);
-                      return t_walk::next;
-                  });
-    m_out.put('\'');
-    position = walk;
+        out.put('x');
+    out.put('\'');
+    out.put(m_text + body, static_cast<std::size_t>(closing - body));
+    out.put('\'');
+    offset = walk;
     return true;
 }
 
-bool t_tag_transformer::tag_t_null(t_text_position& position)
+bool t_tag_transformer::tag_t_null(t_offset& offset)
 {
-    t_text_position walk = position;
+    t_offset walk = offset;
     if (!match(walk, "_T"))
         return false;
-    skip_white(walk);
+    walk = skip_white(walk);
     if (!take(walk, '('))
         return false;
-    skip_white(walk);
+    walk = skip_white(walk);
     for (const char letter : {'N', 'U', 'L', 'L'})
     {
-        if (walk.is_end() || to_upper_ascii(at(walk)) != letter)
+        if (!available(walk) || to_upper_ascii(m_text[walk]) != letter)
             return false;
-        advance(walk);
+        ++walk;
     }
-    skip_white(walk);
+    walk = skip_white(walk);
     if (!take(walk, ')'))
         return false;
     m_out.put("NULL");
-    position = walk;
+    offset = walk;
     return true;
 }
 
-bool t_tag_transformer::tag_d(t_text_position& position)
+bool t_tag_transformer::tag_d(t_offset& offset)
 {
-    t_text_position walk = position;
+    t_offset walk = offset;
     if (!match(walk, "_D"))
         return false;
-    skip_white(walk);
+    walk = skip_white(walk);
     if (!take(walk, '('))
         return false;
-    const t_text_position content = walk;
-    if (m_no_paren_known && !before(content, m_no_paren_from))
+    const t_offset content = walk;
+    if (m_no_paren_known && content >= m_no_paren_from)
         return false;
-    m_loader.walk(walk, [](char c) { return c == ')' ? t_walk::stop_before : t_walk::next; });
-    if (walk.is_end())
+    const t_offset closing = find(content, ')');
+    if (closing == not_found)
     {
         m_no_paren_known = true;
         m_no_paren_from = content;
         return false;
     }
-    t_text_position copy = content;
-    m_loader.walk(copy,
-                  [this](char c)
-                  {
-                      if (c == ')')
-                          return t_walk::stop_before;
-                      if (!t_char_classes::is_white(c))
-                          m_out.put(c);
-                      return t_walk::next;
-                  });
-    advance(walk);
-    position = walk;
+    t_text_writer::t_cursor out(m_out);
+    for (t_offset at = content; at != closing; ++at)
+    {
+        if (!t_char_classes::is_white(m_text[at]))
+            out.put(m_text[at]);
+    }
+    offset = closing + 1;
     return true;
 }
 
-bool t_tag_transformer::tag_mc(t_text_position& position)
+bool t_tag_transformer::tag_mc(t_offset& offset)
 {
-    t_text_position walk = position;
+    t_offset walk = offset;
     if (!match(walk, "_MC"))
         return false;
-    skip_white(walk);
+    walk = skip_white(walk);
     if (!take(walk, '('))
         return false;
 
@@ -323,45 +286,52 @@ bool t_tag_transformer::tag_mc(t_text_position& position)
     m_mc_text.clear();
     for (;;)
     {
-        skip_white(walk);
+        walk = skip_white(walk);
         if (!read_mc_piece(walk))
             break;
     }
     if (!is(walk, ')'))
-        throw std::runtime_error(glossel_texts::mc_missing_paren(walk.line, walk.column));
-    advance(walk);
+    {
+        const t_text_position found = position_of(walk);
+        throw std::runtime_error(glossel_texts::mc_missing_paren(found.line, found.column));
+    }
     m_out.put(m_mc_text);
-    position = walk;
+    offset = walk + 1;
     return true;
 }
 
-bool t_tag_transformer::read_mc_piece(t_text_position& position)
+bool t_tag_transformer::read_mc_piece(t_offset& offset)
 {
-    if (!is(position, '"'))
+    if (!is(offset, '"'))
         return false;
-    const t_text_position opening = position;
-    advance(position);
-    for (;;)
+    const t_offset opening = offset;
+    t_offset walk = opening + 1;
+    while (available(walk))
     {
-        if (position.is_end())
-            throw std::runtime_error(
-                glossel_texts::mc_unclosed_piece(opening.line, opening.column));
-        char c = at(position);
-        advance(position);
-        if (c == '"')
-            return true;
-        if (c == '\\')
+        // The characters up to the next quote or backslash go in as they are.
+        const char* const first = m_text + walk;
+        const char* const last = m_text + m_size;
+        const char* plain = first;
+        while (plain != last && *plain != '"' && *plain != '\\')
+            ++plain;
+        m_mc_text.append(first, plain);
+        walk += static_cast<t_offset>(plain - first);
+        if (plain == last)
+            continue;
+        ++walk;
+        if (*plain == '"')
         {
-            if (position.is_end())
-                throw std::runtime_error(
-                    glossel_texts::mc_unclosed_piece(opening.line, opening.column));
-            c = at(position);
-            advance(position);
-            if (c == 'n' || c == 'r')
-                c = '\n';
+            offset = walk;
+            return true;
         }
-        m_mc_text += c;
+        // A backslash escapes the next character; \n and \r give a line feed.
+        if (!available(walk))
+            break;
+        const char c = m_text[walk++];
+        m_mc_text += c == 'n' || c == 'r' ? '\n' : c;
     }
+    const t_text_position open = m_loader.position_at(opening);
+    throw std::runtime_error(glossel_texts::mc_unclosed_piece(open.line, open.column));
 }
 
 }  // namespace structure

@@ -3,6 +3,7 @@
 #include "text_loader.h"
 
 #include <cassert>
+#include <cstring>
 #include <stdexcept>
 
 namespace structure
@@ -85,7 +86,7 @@ void t_basic_text_loader<t_traits>::next_position_slow(t_text_position& position
         if (size == t_text_line_store::max_line_size)
             throw std::length_error("[text loader] line too long");
         position = {line, column};
-        read_next_byte(position, *current);
+        read_next_byte(position);
         return;
     }
 }
@@ -124,6 +125,52 @@ t_basic_text_loader<t_traits>::get_char_slow(std::uint32_t line, std::uint32_t c
     }
     // Counted from the line's first column, which is column 1 for every line here.
     return m_store.bytes()[current.offset() + (column - first)];
+}
+
+template <typename t_traits>
+bool t_basic_text_loader<t_traits>::load_block()
+{
+    if (m_source == nullptr)
+        return false;
+    char_type* const room = m_store.tail_room(m_block_size);
+    const std::streamsize read = m_source->sgetn(room, static_cast<std::streamsize>(m_block_size));
+    if (read <= 0)
+        return false;
+    if (static_cast<std::size_t>(read) == m_block_size && m_block_size < max_block_size)
+        m_block_size *= 2;
+    char_type* const end = room + read;
+    char_type* out = end;
+    // CR LF and a lone CR each become one line feed: the bytes close up behind them.
+    auto* carriage = static_cast<char_type*>(
+        std::memchr(room, t_traits::carriage_return, static_cast<std::size_t>(read)));
+    if (carriage != nullptr)
+    {
+        out = carriage;
+        const char_type* in = carriage;
+        while (in != end)
+        {
+            ++in;  // the carriage return
+            if (in != end)
+            {
+                if (*in == static_cast<char_type>(t_traits::line_feed))
+                    ++in;
+            }
+            else if (m_source->sgetc() == t_traits::line_feed)
+            {
+                m_source->sbumpc();
+            }
+            *out++ = static_cast<char_type>(t_traits::line_feed);
+            const void* const found =
+                std::memchr(in, t_traits::carriage_return, static_cast<std::size_t>(end - in));
+            const char_type* const next =
+                found != nullptr ? static_cast<const char_type*>(found) : end;
+            std::memmove(out, in, static_cast<std::size_t>(next - in));
+            out += next - in;
+            in = next;
+        }
+    }
+    m_store.append_text(static_cast<std::size_t>(out - room));
+    return true;
 }
 
 template <typename t_traits>

@@ -2,10 +2,13 @@
 // reading the stream lazily, no further than a caller walks forward; bytes waiting in
 // the stream's buffer are taken from it in place, the rest one at a time. Line
 // breaks (LF, CR LF or a lone CR) are presented as one line feed at the break
-// position, one past the line's last byte.
+// position, one past the line's last byte. A reader that goes through the whole text
+// once may instead load it in blocks and read the loaded text in one piece.
 //
 // Design: every line stays loaded until the loader goes, so walking again over text
-// already read costs no input. The walk mostly happens on the last line, where bytes
+// already read costs no input. The lines' bytes lie back to back in one array, each
+// line's followed by its line feed once the break is read, which is the text exactly
+// as the walk presents it. The walk mostly happens on the last line, where bytes
 // arrive, or on one line read again after a look-ahead; both cases are served inline
 // (the last line directly, an earlier line through a one-line cache), and everything
 // else, errors included, goes through the general algorithm out of line. The inline
@@ -66,7 +69,7 @@ public:
                 }
                 if (position.column == size && size != t_text_line_store::max_line_size)
                 {
-                    read_next_byte(position, last);
+                    read_next_byte(position);
                     return;
                 }
             }
@@ -167,6 +170,34 @@ public:
         }
     }
 
+    // Bulk reading, for a reader that goes once through the whole text and needs no
+    // byte-wise laziness: loads the stream's next block into the lines at once, every
+    // line break as one line feed. The first block holds up to first_block_size bytes;
+    // each block that comes full doubles the next, up to max_block_size, so that a short
+    // text costs little memory and a long one few reads. Returns false, loading
+    // nothing, when the stream has no more bytes. Mixes with the walk above: a walk
+    // reads on where the last load ended. Throws std::bad_alloc, std::length_error
+    // past 4294967294 lines or bytes in a line.
+    bool load_block();
+
+    // The text loaded so far, as the walk presents it: the bytes of every line, each
+    // followed by a line feed once its break has been read. The pointer holds until
+    // the next read from the stream.
+    const char_type* text() const noexcept { return m_store.bytes(); }
+    std::uint64_t text_size() const noexcept { return m_store.size(); }
+
+    // The position of byte `offset` of text(), which must lie below text_size().
+    t_text_position position_at(std::uint64_t offset) const noexcept
+    {
+        const std::uint32_t number = m_store.line_at(offset);
+        const t_line& holder = m_store.line(number);
+        return {number,
+                static_cast<std::uint32_t>(offset - holder.offset() + holder.first_column())};
+    }
+
+    static constexpr std::size_t first_block_size = std::size_t{64} << 10;
+    static constexpr std::size_t max_block_size = std::size_t{4} << 20;
+
     // Number of lines created so far, the number of the last line.
     std::uint32_t line_count() const noexcept { return m_store.count(); }
 
@@ -177,7 +208,7 @@ private:
     using int_type = typename t_traits::int_type;
 
     // Takes the byte after the last line's last byte, at (line, size of that line).
-    void read_next_byte(t_text_position& position, t_line& last)
+    void read_next_byte(t_text_position& position)
     {
         const int_type next = m_source != nullptr ? m_source->sbumpc() : t_traits::eof();
         if (next == t_traits::eof())
@@ -187,13 +218,13 @@ private:
         }
         if (next == t_traits::line_feed)
         {
-            last.set_break_read();
+            m_store.end_line();
         }
         else if (next == t_traits::carriage_return)
         {
             if (m_source->sgetc() == t_traits::line_feed)
                 m_source->sbumpc();
-            last.set_break_read();
+            m_store.end_line();
         }
         else
         {
@@ -329,8 +360,9 @@ private:
                 {
                     if (next == t_traits::carriage_return && source->sgetc() == t_traits::line_feed)
                         source->sbumpc();
-                    last->set_break_read();
                     c = static_cast<char_type>(t_traits::line_feed);
+                    store.append_byte(bytes, c);
+                    last->set_break_read();
                 }
                 else
                 {
@@ -440,6 +472,9 @@ private:
 
     typename t_traits::streambuf_type* m_source;
     t_text_line_store m_store;
+
+    // The size of the next block load_block reads.
+    std::size_t m_block_size = first_block_size;
 
     // The complete line read most recently out of line; 0 when none.
     mutable std::uint32_t m_cache_line = 0;

@@ -84,6 +84,24 @@ public:
             }
         }
 
+        // Writes `count` bytes in place of those from `text`: a line feed for each line
+        // feed, a space for every other byte.
+        void put_blanked(const char* text, std::size_t count)
+        {
+            while (count != 0)
+            {
+                if (m_next == m_end)
+                    m_next = m_writer.flush_until(m_next);
+                const std::size_t room = static_cast<std::size_t>(m_end - m_next);
+                const std::size_t part = count < room ? count : room;
+                for (std::size_t i = 0; i != part; ++i)
+                    m_next[i] = text[i] == '\n' ? char8_t{'\n'} : char8_t{' '};
+                m_next += part;
+                text += part;
+                count -= part;
+            }
+        }
+
     private:
         t_text_writer& m_writer;
         char8_t* m_next;

@@ -215,6 +215,42 @@ TEST(tag_transformer, malformed_mc_fails_at_its_position)
         EXPECT_EQ(mc_failure(test.source), test.expected) << test.name;
 }
 
+// The text is loaded in blocks: every construct comes out the same when the end of a
+// block cuts it anywhere, and an _MC failure behind a block's end names its position.
+TEST(tag_transformer, constructs_cut_by_the_end_of_a_loaded_block)
+{
+    const std::vector<t_case> cases = {
+        {"T string", "_T( \"a b\" )", "'a b'"},
+        {"Tx", "_Tx(\"00ff\")", "x'00ff'"},
+        {"T null", "_T( null )", "NULL"},
+        {"D", "_D( 1 . 2 )", "1.2"},
+        {"MC", "_MC(\"x\\n\" \"y\")", "x\ny"},
+        {"block comment", "/* c\n */z", "    \n   z"},
+        {"line comment", "// c\nz", "\nz"},
+        {"quoted run", "\"q // x\"", "\"q // x\""},
+        {"incomplete tag", "_T( \"a\" ;", "_T( \"a\" ;"},
+    };
+    for (const t_case& test : cases)
+    {
+        const std::string construct = test.source;
+        for (std::size_t cut = 1; cut <= construct.size(); ++cut)
+        {
+            // A word and a blank fill the block up to `cut` bytes before its end.
+            std::string prefix(t_text_loader::first_block_size - cut - 1, 'w');
+            prefix += ' ';
+            EXPECT_EQ(rewrite(prefix + construct + " e"), prefix + test.expected + " e")
+                << test.name << " cut " << cut;
+        }
+    }
+    std::string prefix(t_text_loader::first_block_size - 3, 'w');
+    prefix += ' ';
+    const std::string column = std::to_string(prefix.size() + 5);
+    EXPECT_EQ(mc_failure(prefix + "_MC(\"abc"),
+              "[tag _MC] close of text [line:1 col:" + column + "] not found");
+    EXPECT_EQ(mc_failure(prefix + "_MC(\"a\" x)"),
+              "[tag _MC] not found ')'. line:1 col:" + std::to_string(prefix.size() + 9));
+}
+
 TEST(tag_transformer, text_before_a_failure_stays_written)
 {
     std::string written;

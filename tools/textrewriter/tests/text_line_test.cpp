@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -66,23 +67,67 @@ TEST(text_line_store, lays_lines_back_to_back)
     store.append_line();
     store.append_byte('a');
     store.append_byte('b');
-    store.line(1).set_break_read();
+    store.end_line();
+    EXPECT_TRUE(store.line(1).break_read());
     store.append_line();
-    store.line(2).set_break_read();
+    store.end_line();
     store.append_line();
     store.append_byte('c');
 
     ASSERT_EQ(store.count(), 3u);
     EXPECT_EQ(store.line(1).offset(), 0u);
-    EXPECT_EQ(store.line(2).offset(), 2u);
-    EXPECT_EQ(store.line(3).offset(), 2u);
+    EXPECT_EQ(store.line(2).offset(), 3u);
+    EXPECT_EQ(store.line(3).offset(), 4u);
     EXPECT_EQ(store.line_size(1), 2u);
     EXPECT_EQ(store.line_size(2), 0u);
     EXPECT_EQ(store.line_size(3), 1u);
+    EXPECT_FALSE(store.line(3).break_read());
     EXPECT_EQ(&store.last_line(), &store.line(3));
-    EXPECT_EQ(std::string(store.bytes(), 3), "abc");
+    ASSERT_EQ(store.size(), 5u);
+    EXPECT_EQ(std::string(store.bytes(), 5), "ab\n\nc");
     for (std::uint32_t number = 1; number <= 3; ++number)
         EXPECT_EQ(store.line(number).ref_count(), 1);
+}
+
+// Text appended in bulk, in pieces cut anywhere, gives the lines that the same text
+// byte by byte gives; line_at finds the line of every byte.
+TEST(text_line_store, takes_text_in_bulk_as_byte_by_byte)
+{
+    const std::string text = "ab\n\ncd\nef\n";
+    for (std::size_t cut = 0; cut <= text.size(); ++cut)
+    {
+        t_text_line_store bulk;
+        for (const std::string& piece : {text.substr(0, cut), text.substr(cut)})
+        {
+            if (!piece.empty())
+                std::memcpy(bulk.tail_room(piece.size()), piece.data(), piece.size());
+            bulk.append_text(piece.size());
+        }
+        t_text_line_store bytewise;
+        for (const char c : text)
+        {
+            if (bytewise.count() == 0 || bytewise.last_line().break_read())
+                bytewise.append_line();
+            if (c == '\n')
+                bytewise.end_line();
+            else
+                bytewise.append_byte(c);
+        }
+        ASSERT_EQ(bulk.count(), bytewise.count()) << cut;
+        ASSERT_EQ(bulk.size(), text.size()) << cut;
+        EXPECT_EQ(std::string(bulk.bytes(), bulk.size()), text) << cut;
+        for (std::uint32_t number = 1; number <= bulk.count(); ++number)
+        {
+            EXPECT_EQ(bulk.line(number).offset(), bytewise.line(number).offset()) << cut;
+            EXPECT_EQ(bulk.line(number).break_read(), bytewise.line(number).break_read()) << cut;
+            EXPECT_EQ(bulk.line_size(number), bytewise.line_size(number)) << cut;
+            EXPECT_EQ(bulk.line(number).ref_count(), 1) << cut;
+        }
+        // Lines 1 to 4 hold "ab\n", "\n", "cd\n" and "ef\n".
+        const std::vector<std::uint32_t> lines = {1, 1, 1, 2, 3, 3, 3, 4, 4, 4};
+        for (std::uint64_t offset = 0; offset < text.size(); ++offset)
+            EXPECT_EQ(bulk.line_at(offset), lines[offset]) << cut << " at " << offset;
+    }
 }
 
 TEST(text_line_store, holds_lines_across_its_blocks)

@@ -634,5 +634,68 @@ TEST(text_loader, walk_with_runs_matches_the_plain_loop)
         }
 }
 
+// Loading in blocks gives the text the walk presents, every byte at the position the
+// walk gives it, also for a CR LF pair or a lone CR cut by the end of a block; a walk
+// over the loaded lines reads nothing more and gives the same positions.
+TEST(text_loader, block_loading_gives_the_walked_text_and_positions)
+{
+    const std::string full_block(t_text_loader::first_block_size - 1, 'a');
+    const std::vector<std::string> texts = {
+        "",
+        "ab\nc",
+        "ab\r\nc",
+        "ab\rc",
+        "a\r\n\r\n\rb\n",
+        "\r",
+        "x\r\n",
+        "\n\n",
+        "no break",
+        full_block + "\r\nb",
+        full_block + "\rb",
+        full_block + "\r",
+        full_block + "b\r\nc",
+        // The second block, twice as large, ends behind three first blocks.
+        std::string(3 * t_text_loader::first_block_size - 1, 'a') + "\r\nb",
+    };
+    for (const std::string& text : texts)
+        for (const std::size_t window : {std::size_t{3}, std::size_t{1} << 20})
+        {
+            const std::string name = text.substr(0, 12) + " size " + std::to_string(text.size());
+            std::istringstream plain_source(text);
+            t_text_loader plain(plain_source);
+            const std::vector<t_step> expected = walk_all(plain);
+
+            t_window_buffer buffer(text, window);
+            std::istream source(&buffer);
+            t_text_loader loader(source);
+            while (loader.load_block())
+            {
+            }
+            EXPECT_EQ(buffer.taken(), text.size()) << name;
+            ASSERT_EQ(loader.text_size(), expected.size()) << name;
+            std::size_t mismatches = 0;
+            for (std::size_t offset = 0; offset < expected.size(); ++offset)
+            {
+                const t_step& step = expected[offset];
+                const t_text_position at = loader.position_at(offset);
+                if (loader.text()[offset] != step.c || at.line != step.line ||
+                    at.column != step.column)
+                    ++mismatches;
+            }
+            EXPECT_EQ(mismatches, 0u) << name;
+
+            const std::vector<t_step> walked = walk_all(loader);
+            EXPECT_EQ(buffer.taken(), text.size()) << name;
+            ASSERT_EQ(walked.size(), expected.size()) << name;
+            EXPECT_TRUE(std::equal(walked.begin(), walked.end(), expected.begin(),
+                                   [](const t_step& left, const t_step& right) {
+                                       return left.line == right.line &&
+                                              left.column == right.column && left.c == right.c;
+                                   }))
+                << name;
+            EXPECT_EQ(loader.line_count(), plain.line_count()) << name;
+        }
+}
+
 }  // namespace
 }  // namespace structure
