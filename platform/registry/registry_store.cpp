@@ -8,7 +8,9 @@
 #include "sqlite_error.h"
 
 #include <algorithm>
+#include <atomic>
 #include <new>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace voka::platform::registry
@@ -50,16 +52,15 @@ constexpr const char* k_statement_sql[] = {
     // update_value
     "UPDATE OR IGNORE vals SET type = ?3, form = ?4, size = ?5, data = ?6 WHERE key = ?1 AND fold "
     "= ?2",
-    // insert_value
+    // insert_value: numbered after the key's last value; a missing key gives no number, and so
+    // no row
     "INSERT OR IGNORE INTO vals(key, fold, name, name_length, seq, type, form, size, data)"
-    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
+    " VALUES(?1, ?2, ?3, ?4, (SELECT next_seq + 1 FROM keys WHERE id = ?1), ?5, ?6, ?7, ?8)",
     // note_value_written: ?5 is 1 for a new value (counted, numbered), 0 for a replaced one
     "UPDATE OR IGNORE keys SET last_write = ?2,"
     " max_value_name_length = max(max_value_name_length, ?3),"
     " max_value_size = max(max_value_size, ?4), vals = vals + ?5, next_seq = next_seq + ?5"
     " WHERE id = ?1",
-    // select_next_seq
-    "SELECT next_seq FROM keys WHERE id = ?1",
     // delete_value_row
     "DELETE FROM vals WHERE key = ?1 AND fold = ?2",
     // note_value_removed
@@ -83,6 +84,23 @@ constexpr const char* k_statement_sql[] = {
     // data_version
     "PRAGMA data_version",
 };
+
+// Forks of this process, counted in each child by a fork handler, so that a store tells whether it
+// belongs to this process without a system call on every registry call (getpid is one). The
+// handler is registered before the first store is made; a fork before that leaves no store to
+// tell apart. Should the registration fail, stores compare process ids instead.
+std::atomic<std::uint64_t> g_fork_count{0};
+
+void count_fork_in_child() noexcept
+{
+    g_fork_count.fetch_add(1, std::memory_order_relaxed);
+}
+
+bool fork_counting_works() noexcept
+{
+    static const bool registered = ::pthread_atfork(nullptr, nullptr, &count_fork_in_child) == 0;
+    return registered;
+}
 
 }  // namespace
 
@@ -108,7 +126,11 @@ DWORD t_registry_store::open(const std::string& path, std::shared_ptr<t_registry
     return ERROR_SUCCESS;
 }
 
-t_registry_store::t_registry_store(tag_private) noexcept : m_owner_process(::getpid()) {}
+t_registry_store::t_registry_store(tag_private) noexcept
+    : m_owner_process(::getpid()),
+      m_owner_fork_count(fork_counting_works() ? g_fork_count.load(std::memory_order_relaxed) : 0)
+{
+}
 
 t_registry_store::~t_registry_store()
 {
@@ -126,6 +148,8 @@ t_registry_store::~t_registry_store()
 
 bool t_registry_store::belongs_to_this_process() const noexcept
 {
+    if (fork_counting_works())
+        return m_owner_fork_count == g_fork_count.load(std::memory_order_relaxed);
     return m_owner_process == ::getpid();
 }
 

@@ -96,7 +96,8 @@ public:
     t_registry_store& operator=(const t_registry_store&) = delete;
 
     const std::string& path() const noexcept { return m_path; }
-    // False in a child process forked after the store was opened.
+    // False in a child process forked after the store was opened (fork() with its fork handlers,
+    // as every library call makes one).
     bool belongs_to_this_process() const noexcept;
     // The key behind HKEY_CLASSES_ROOT: HKEY_LOCAL_MACHINE\Software\Classes.
     t_key_id classes_root_id() const noexcept { return m_classes_root_id; }
@@ -148,7 +149,6 @@ private:
         update_value,
         insert_value,
         note_value_written,
-        select_next_seq,
         delete_value_row,
         note_value_removed,
         select_key_info,
@@ -181,6 +181,8 @@ private:
 
     std::string m_path;
     int m_owner_process = 0;  // the id of the process that opened the store
+    // The process's count of forks (see registry_store.cpp) when the store was opened.
+    std::uint64_t m_owner_fork_count = 0;
     t_key_id m_classes_root_id = 0;
     std::mutex m_lock;
     // Guarded by m_lock, as is everything done with the connection. The statements are

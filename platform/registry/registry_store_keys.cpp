@@ -33,9 +33,14 @@ DWORD t_registry_store::create_key(t_key_id parent, const std::vector<t_name>& p
     DWORD error = transaction.begin_error();
     if (error != ERROR_SUCCESS)
         return error;
-    error = check_key(parent);
-    if (error != ERROR_SUCCESS)
-        return error;
+    // A deleted parent shows below: it has no sub key to find, and the count of a sub key added
+    // to it changes no row. Only an empty path needs a look of its own.
+    if (path.empty())
+    {
+        error = check_key(parent);
+        if (error != ERROR_SUCCESS)
+            return error;
+    }
     const std::int64_t now = filetime_now();
     t_key_id current = parent;
     bool created_last = false;
@@ -84,6 +89,10 @@ DWORD t_registry_store::create_key(t_key_id parent, const std::vector<t_name>& p
             result = ::sqlite3_step(note);
             if (result != SQLITE_DONE)
                 return failure(result);
+            // The parent is gone (only the first can be: the others were added just now); the
+            // rollback takes the new row back.
+            if (::sqlite3_changes(m_connection.get()) == 0)
+                return ERROR_KEY_DELETED;
         }
         current = new_key;
     }

@@ -56,8 +56,29 @@ DWORD t_registry_store::set_value(t_key_id key, const t_name& name, DWORD type,
         return ::sqlite3_bind_blob64(statement, index, data.bytes.empty() ? "" : data.bytes.data(),
                                      data.bytes.size(), SQLITE_STATIC);
     };
-    // A value that exists keeps its name and its place; only type and data change.
-    bool replaced = false;
+    // A new value is added with the next creation number in one step. A value that exists
+    // (the insert finds its name taken) keeps its name and its place; only type and data change.
+    bool inserted = false;
+    {
+        sqlite3_stmt* insert = statement(insert_value);
+        const t_statement_use use(insert);
+        ::sqlite3_bind_int64(insert, 1, key);
+        bind_fold(insert, 2, name);
+        ::sqlite3_bind_text16(insert, 3, name.text.data(),
+                              static_cast<int>(name.text.size() * sizeof(char16_t)), SQLITE_STATIC);
+        ::sqlite3_bind_int64(insert, 4, name.length);
+        ::sqlite3_bind_int64(insert, 5, type);
+        ::sqlite3_bind_int(insert, 6, data.is_utf16 ? 1 : 0);
+        ::sqlite3_bind_int64(insert, 7, data.size);
+        int result = bind_data(insert, 8);
+        if (result != SQLITE_OK)
+            return failure(result);
+        result = ::sqlite3_step(insert);
+        if (result != SQLITE_DONE)
+            return failure(result);
+        inserted = ::sqlite3_changes(m_connection.get()) != 0;
+    }
+    if (!inserted)
     {
         sqlite3_stmt* update = statement(update_value);
         const t_statement_use use(update);
@@ -72,7 +93,7 @@ DWORD t_registry_store::set_value(t_key_id key, const t_name& name, DWORD type,
         result = ::sqlite3_step(update);
         if (result != SQLITE_DONE)
             return failure(result);
-        replaced = ::sqlite3_changes(m_connection.get()) != 0;
+        // Neither added nor replaced: the key is gone (the check below reports it).
     }
     {
         sqlite3_stmt* note = statement(note_value_written);
@@ -81,50 +102,17 @@ DWORD t_registry_store::set_value(t_key_id key, const t_name& name, DWORD type,
         ::sqlite3_bind_int64(note, 2, filetime_now());
         ::sqlite3_bind_int64(note, 3, name.length);
         ::sqlite3_bind_int64(note, 4, data.size);
-        ::sqlite3_bind_int(note, 5, replaced ? 0 : 1);
+        ::sqlite3_bind_int(note, 5, inserted ? 1 : 0);
         const int result = ::sqlite3_step(note);
         if (result != SQLITE_DONE)
             return failure(result);
-        // No row changed: the key was deleted (with its values, so nothing was replaced).
+        // No row changed: the key was deleted (the transaction's rollback takes back anything
+        // written above).
         if (::sqlite3_changes(m_connection.get()) == 0)
             return ERROR_KEY_DELETED;
     }
-    std::int64_t seq = 0;
-    if (!replaced)
-    {
-        sqlite3_stmt* query = statement(select_next_seq);
-        const t_statement_use use(query);
-        ::sqlite3_bind_int64(query, 1, key);
-        const int result = ::sqlite3_step(query);
-        if (result != SQLITE_ROW)
-            return failure(result == SQLITE_DONE ? SQLITE_CORRUPT : result);
-        seq = ::sqlite3_column_int64(query, 0);
-    }
-    if (!replaced)
-    {
-        sqlite3_stmt* insert = statement(insert_value);
-        const t_statement_use use(insert);
-        ::sqlite3_bind_int64(insert, 1, key);
-        bind_fold(insert, 2, name);
-        ::sqlite3_bind_text16(insert, 3, name.text.data(),
-                              static_cast<int>(name.text.size() * sizeof(char16_t)), SQLITE_STATIC);
-        ::sqlite3_bind_int64(insert, 4, name.length);
-        ::sqlite3_bind_int64(insert, 5, seq);
-        ::sqlite3_bind_int64(insert, 6, type);
-        ::sqlite3_bind_int(insert, 7, data.is_utf16 ? 1 : 0);
-        ::sqlite3_bind_int64(insert, 8, data.size);
-        int result = bind_data(insert, 9);
-        if (result != SQLITE_OK)
-            return failure(result);
-        result = ::sqlite3_step(insert);
-        if (result != SQLITE_DONE)
-            return failure(result);
-        // The value was not there a moment ago: a row that is not added breaks the schema.
-        if (::sqlite3_changes(m_connection.get()) != 1)
-            return ERROR_BADDB;
-    }
     const DWORD committed = transaction.commit();
-    if (committed == ERROR_SUCCESS && !replaced)
+    if (committed == ERROR_SUCCESS && inserted)
         remember_value_added(key, name.fold);
     return committed;
 }

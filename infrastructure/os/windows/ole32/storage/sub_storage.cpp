@@ -4,6 +4,8 @@
 #include "root_storage.h"
 #include "value_rules.h"
 
+#include <cstring>
+
 namespace voka::infrastructure::os::impl::Ole32::VokaSvcs::WindowsRegistryStorage
 {
 
@@ -12,6 +14,9 @@ using voka::lib::com::base::QueryNewObject;
 
 namespace
 {
+
+// Values up to this size are read in one registry query; larger ones take two.
+constexpr DWORD k_small_value_bytes = 512;
 
 // Makes a listing of `storage` and hands it out, queried for `iid`.
 template <typename TNames>
@@ -88,17 +93,26 @@ HRESULT SubStorage::GetValue(LPCWSTR name, DWORD* kind, DWORD* size, BYTE** data
         return E_INVALIDARG;
     try
     {
-        // First the type and size; then, when the caller wants the bytes, up to two reads into
-        // a block of the size last reported (the value may grow in between).
+        // One query into a buffer on the stack gives type, size and, when they fit, the bytes,
+        // which then go to a block of their size. Else, or when the caller wants no bytes, the
+        // first query gave the size, and up to two more read into a block of the size last
+        // reported (the value may grow in between): three attempts in all.
+        BYTE small_data[k_small_value_bytes];
+        BYTE* const first_buffer = data != nullptr ? small_data : nullptr;
         DWORD type = REG_NONE;
-        DWORD value_size = 0;
-        LONG error = RegQueryValueExW(m_key, name, nullptr, &type, nullptr, &value_size);
-        if (error != ERROR_SUCCESS)
+        DWORD value_size = data != nullptr ? sizeof(small_data) : 0;
+        LONG error = RegQueryValueExW(m_key, name, nullptr, &type, first_buffer, &value_size);
+        if (error != ERROR_SUCCESS && error != ERROR_MORE_DATA)
             return hresult_from_registry(error);
         t_task_block block;
         if (data != nullptr && value_size != 0)
         {
-            bool fetched = false;
+            bool fetched = error == ERROR_SUCCESS;
+            if (fetched)
+            {
+                block.allocate(value_size);
+                std::memcpy(block.get(), small_data, value_size);
+            }
             for (int attempt = 2; attempt <= 3 && !fetched; ++attempt)
             {
                 block.allocate(value_size);
