@@ -333,6 +333,40 @@ TEST_F(StorageTest, SetValueFollowsTheRulesOfEachKind)
               std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
+// Values are read in one query while they fit a small buffer and in the sized two-step form
+// beyond it; the bytes must come back whole on both sides of that limit.
+TEST_F(StorageTest, GetValueReturnsValuesOfEverySizeWhole)
+{
+    auto storage = open(L"HKCU\\Software\\Sizes");
+    for (const std::size_t size : {0u, 1u, 511u, 512u, 513u, 4000u, 100000u})
+    {
+        SCOPED_TRACE(size);
+        std::vector<std::uint8_t> bytes(size);
+        for (std::size_t index = 0; index < size; ++index)
+            bytes[index] = static_cast<std::uint8_t>(index * 7 + 3);
+        const std::wstring name = L"Binary" + std::to_wstring(size);
+        ASSERT_EQ(storage->SetValue(name.c_str(), 13, static_cast<DWORD>(size),
+                                    bytes.empty() ? nullptr : bytes.data()),
+                  S_OK);
+        const auto value = read(storage.get(), name.c_str());
+        EXPECT_EQ(value.result, S_OK);
+        EXPECT_EQ(value.size, size);
+        EXPECT_EQ(value.bytes, bytes);
+    }
+    for (const std::size_t length : {100u, 127u, 128u, 129u, 3000u})
+    {
+        SCOPED_TRACE(length);
+        const std::wstring text(length, L'x');
+        const std::wstring name = L"Text" + std::to_wstring(length);
+        ASSERT_EQ(storage->SetValue(name.c_str(), 12,
+                                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)),
+                                    reinterpret_cast<const BYTE*>(text.c_str())),
+                  S_OK);
+        EXPECT_EQ(read(storage.get(), name.c_str()).bytes,
+                  wide_bytes(std::wstring(text.c_str(), text.size() + 1)));
+    }
+}
+
 TEST_F(StorageTest, GetValueChecksWhatTheRegistryHolds)
 {
     auto storage = open(L"HKCU\\Software\\Stored");
