@@ -13,6 +13,8 @@
 #endif
 // clang-format off
 #include <windows.h>
+#include <ole2.h>
+#include <cguid.h>
 #include <process.h>
 // clang-format on
 #else

@@ -4,9 +4,9 @@
 
 #include "pll/oxa_pll_names.h"
 #include "pll/oxa_task_pll__manager_impl.h"
+#include "voka/infrastructure/core/thread_exit.h"
 
 #include <algorithm>
-#include <cxxabi.h>
 #include <utility>
 
 namespace voka::infrastructure::multitasking::oxa
@@ -136,7 +136,7 @@ void oxa_task_pll__data::park_thread(oxa_task_pll__thread* worker)
 
 // ---- Execution on a worker ----
 
-__attribute__((noinline, no_sanitize("null"))) void
+VOKA_THREAD_EXIT_HANDLER_ATTRIBUTES void
 oxa_task_pll__data::execute(oxa_task_pll__controller_impl* controller, oxa_thread** context)
 {
     tag_task_signals signals(controller, context);
@@ -146,10 +146,9 @@ oxa_task_pll__data::execute(oxa_task_pll__controller_impl* controller, oxa_threa
     {
         result = controller->task()->execute(&signals);
     }
-    catch (const abi::__forced_unwind&)
-    {
-        throw;  // the thread ends with the task attached; waiters see its end
-    }
+    // The thread-exit unwinding passes: the thread ends with the task attached, and waiters see
+    // its end.
+    VOKA_LET_THREAD_EXIT_PASS
     catch (...)
     {
         controller->capture_exception();

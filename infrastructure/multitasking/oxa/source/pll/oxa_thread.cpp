@@ -3,9 +3,9 @@
 
 #include "pll/oxa_pll_names.h"
 #include "runtime/oxa_errors.h"
+#include "voka/infrastructure/core/thread_exit.h"
 #include "voka/infrastructure/os/windows/ole32/gate.h"
 
-#include <cxxabi.h>
 #include <string>
 
 namespace voka::infrastructure::multitasking::oxa
@@ -60,7 +60,7 @@ void oxa_thread::set_thread_id(DWORD id) noexcept
 }
 
 // Catches what the body throws and keeps it; the thread-exit unwinding of ExitThread passes.
-__attribute__((noinline, no_sanitize("null"))) unsigned __stdcall oxa_thread::entry(void* argument)
+VOKA_THREAD_EXIT_HANDLER_ATTRIBUTES unsigned __stdcall oxa_thread::entry(void* argument)
 {
     auto* const self = static_cast<oxa_thread*>(argument);
     self->set_thread_id(::GetCurrentThreadId());
@@ -70,10 +70,7 @@ __attribute__((noinline, no_sanitize("null"))) unsigned __stdcall oxa_thread::en
         self->m_body(&word);
         self->m_completed.store(1, std::memory_order_release);
     }
-    catch (const abi::__forced_unwind&)
-    {
-        throw;
-    }
+    VOKA_LET_THREAD_EXIT_PASS
     catch (...)
     {
         self->m_exception = std::current_exception();

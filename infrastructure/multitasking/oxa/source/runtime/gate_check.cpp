@@ -50,8 +50,10 @@ bool oxa_check_gates(std::span<const wchar_t* const> names, GUID& bound)
             trace(message);
             return false;
         }
-        const auto get_com_api_id =
-            reinterpret_cast<t_get_com_api_id>(::GetProcAddress(module, "VOKA_OS__GetComApiID"));
+        // Through void (*)(): the SDK's FARPROC returns INT_PTR, and only a cast from the generic
+        // function type is free of -Wcast-function-type.
+        const auto get_com_api_id = reinterpret_cast<t_get_com_api_id>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(module, "VOKA_OS__GetComApiID")));
         if (get_com_api_id == nullptr)
         {
             message << L"[" << name << L"] doesn't export VOKA_OS__GetComApiID function!";

@@ -2,7 +2,7 @@
 // (taking a controller for a new task and taking one back after its final release).
 #include "seq/oxa_task_seq__manager_impl.h"
 
-#include <cxxabi.h>
+#include "voka/infrastructure/core/thread_exit.h"
 
 namespace voka::infrastructure::multitasking::oxa
 {
@@ -16,19 +16,16 @@ constexpr wchar_t k_resource_task_name[] = L"Resource Task";
 constexpr std::uint32_t k_holder_options = oxa_task_std__holder_option_ignore_run_failure;
 
 // Frees a pooled controller whose re-initialisation failed; the thread-exit unwinding passes.
-__attribute__((noinline, no_sanitize("null"))) bool
-try_reinitialize(oxa_task_seq__controller_impl* controller, oxa_task_seq__manager_impl* manager,
-                 oxa_task* task, std::uint32_t options)
+VOKA_THREAD_EXIT_HANDLER_ATTRIBUTES bool try_reinitialize(oxa_task_seq__controller_impl* controller,
+                                                          oxa_task_seq__manager_impl* manager,
+                                                          oxa_task* task, std::uint32_t options)
 {
     try
     {
         controller->reinitialize(manager, task, options);
         return true;
     }
-    catch (const abi::__forced_unwind&)
-    {
-        throw;
-    }
+    VOKA_LET_THREAD_EXIT_PASS
     catch (...)
     {
         delete controller;

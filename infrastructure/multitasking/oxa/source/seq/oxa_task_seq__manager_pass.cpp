@@ -3,9 +3,9 @@
 // worker thread of the parallel manager that executes the current run of the resource task.
 #include "runtime/oxa_errors.h"
 #include "seq/oxa_task_seq__manager_impl.h"
+#include "voka/infrastructure/core/thread_exit.h"
 
 #include <algorithm>
-#include <cxxabi.h>
 #include <string>
 
 namespace voka::infrastructure::multitasking::oxa
@@ -22,18 +22,16 @@ struct tag_execution
 // Executes the task outside every lock; its exception is kept in the controller. The thread-exit
 // unwinding passes (the controller then stays in the run state, and a later pass or a waiter
 // finishes it as abnormally terminated).
-__attribute__((noinline, no_sanitize("null"))) tag_execution
-execute_task(oxa_task* task, oxa_task_signals* signals, std::exception_ptr& captured)
+VOKA_THREAD_EXIT_HANDLER_ATTRIBUTES tag_execution execute_task(oxa_task* task,
+                                                               oxa_task_signals* signals,
+                                                               std::exception_ptr& captured)
 {
     tag_execution execution;
     try
     {
         execution.result = task->execute(signals);
     }
-    catch (const abi::__forced_unwind&)
-    {
-        throw;
-    }
+    VOKA_LET_THREAD_EXIT_PASS
     catch (...)
     {
         captured = std::current_exception();

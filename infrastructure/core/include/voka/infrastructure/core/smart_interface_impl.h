@@ -4,15 +4,11 @@
 
 #include "voka/infrastructure/core/raw_allocator.h"
 #include "voka/infrastructure/core/smart_interface.h"
+#include "voka/infrastructure/core/thread_exit.h"
 
 #include <atomic>
 #include <cstdint>
 #include <utility>
-
-#if defined(__GLIBCXX__) && defined(__linux__)
-#include <cxxabi.h>
-#define VOKA_THREAD_EXIT_UNWINDS 1  // ExitThread unwinds the stack as abi::__forced_unwind
-#endif
 
 namespace voka::lib::structure
 {
@@ -70,24 +66,14 @@ protected:
 private:
     // Runs on_final_release, swallowing what it throws: a failing hook must not keep the object
     // alive. The unwinding of a thread that ends inside the hook passes on, leaving the object.
-#if defined(VOKA_THREAD_EXIT_UNWINDS)
-    __attribute__((noinline, no_sanitize("null")))
-#endif
-    void run_final_release_hook()
+    VOKA_THREAD_EXIT_HANDLER_ATTRIBUTES void run_final_release_hook()
     {
         try
         {
             on_final_release();
         }
-#if defined(VOKA_THREAD_EXIT_UNWINDS)
-        catch (const abi::__forced_unwind&)
-        {
-            throw;
-        }
-#endif
-        catch (...)
-        {
-        }
+        VOKA_LET_THREAD_EXIT_PASS
+        catch (...) {}
     }
 
     std::atomic<typename t_counter::value_type> m_count{0};
