@@ -1,5 +1,6 @@
 // Event objects: CreateEventW, SetEvent and ResetEvent.
 #include "error_map.h"
+#include "kernel_fault.h"
 #include "waitable.h"
 
 #include <new>
@@ -23,6 +24,8 @@ t_handle_pin pin_event(HANDLE handle) noexcept
 HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manual_reset, BOOL initial_state,
                            LPCWSTR name)
 {
+    if (t_kernel_fault fault; take_kernel_fault(t_kernel_call::create_event, &fault))
+        return fail_with(fault.error, HANDLE{nullptr});
     // Named events and security descriptors are outside the subset.
     if (attributes != nullptr || name != nullptr)
         return fail_with(ERROR_NOT_SUPPORTED, HANDLE{nullptr});
@@ -41,6 +44,8 @@ HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manual_reset, 
 
 BOOL WINAPI SetEvent(HANDLE event)
 {
+    if (t_kernel_fault fault; take_kernel_fault(t_kernel_call::set_event, &fault))
+        return fail_with(fault.error, FALSE);
     const t_handle_pin pin = pin_event(event);
     if (!pin)
         return fail_with(ERROR_INVALID_HANDLE, FALSE);
@@ -50,6 +55,8 @@ BOOL WINAPI SetEvent(HANDLE event)
 
 BOOL WINAPI ResetEvent(HANDLE event)
 {
+    if (t_kernel_fault fault; take_kernel_fault(t_kernel_call::reset_event, &fault))
+        return fail_with(fault.error, FALSE);
     const t_handle_pin pin = pin_event(event);
     if (!pin)
         return fail_with(ERROR_INVALID_HANDLE, FALSE);

@@ -7,4 +7,5 @@ list(APPEND VOKA_PLATFORM_kernel_SOURCES
   kernel/wait.cpp
   kernel/thread.cpp
   kernel/sleep.cpp
-  kernel/critical_section.cpp)
+  kernel/critical_section.cpp
+  kernel/kernel_test_hook.cpp)

@@ -7,6 +7,7 @@
 // the id before the thread runs, and threads the layer did not start get one on first use.
 #include "../modules/attached_modules.h"
 #include "error_map.h"
+#include "kernel_fault.h"
 #include "thread_object.h"
 
 #include <algorithm>
@@ -159,6 +160,8 @@ uintptr_t __cdecl _beginthreadex(void* security, unsigned stack_size,
                                  unsigned(__stdcall* start)(void*), void* argument, unsigned flags,
                                  unsigned* thread_id)
 {
+    if (t_kernel_fault fault; take_kernel_fault(t_kernel_call::begin_thread, &fault))
+        return fail_thread_start(fault.error_number, fault.error);
     if (start == nullptr)
         return fail_thread_start(EINVAL, ERROR_INVALID_PARAMETER);
     // Security descriptors and suspended creation are outside the subset.

@@ -12,3 +12,9 @@ voka_add_gtest(oxa_pll_tests
     pll/oxa_task_pll__com_test.cpp
     pll/oxa_task_pll__stress_test.cpp
   LIBS voka_oxa_internal)
+
+# The engine's failure paths for events and threads, provoked with the platform's kernel test
+# hook. A program of its own: process-wide failures must meet no other test's threads.
+voka_add_gtest(oxa_pll_failure_tests
+  SOURCES pll/oxa_task_pll__failures_test.cpp
+  LIBS voka_oxa_internal)

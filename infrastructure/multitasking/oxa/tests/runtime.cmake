@@ -56,3 +56,26 @@ target_compile_definitions(oxa_library_tests PRIVATE
   VOKA_TEST_GATE_NO_EXPORT="$<TARGET_FILE:oxa_test_gate_no_export>"
   VOKA_TEST_GATE_ANSWERS_FALSE="$<TARGET_FILE:oxa_test_gate_answers_false>"
   VOKA_TEST_GATE_OTHER_API="$<TARGET_FILE:oxa_test_gate_other_api>")
+
+# A client linked to the real library at build time, for the leak line at process end.
+add_executable(oxa_test_leak_client runtime/leak_client.cpp)
+voka_set_warnings(oxa_test_leak_client)
+target_link_libraries(oxa_test_leak_client PRIVATE voka_oxa)
+set_target_properties(oxa_test_leak_client PROPERTIES BUILD_RPATH "$<TARGET_FILE_DIR:voka_oxa>")
+
+voka_add_gtest(oxa_leak_line_tests
+  SOURCES runtime/leak_line_test.cpp
+  LIBS voka_platform)
+add_dependencies(oxa_leak_line_tests oxa_test_leak_client)
+target_compile_definitions(oxa_leak_line_tests PRIVATE
+  VOKA_TEST_LEAK_CLIENT="$<TARGET_FILE:oxa_test_leak_client>")
+
+# The resources of the built files, read back with the resource tool's read command.
+voka_add_gtest(oxa_library_resources_tests
+  SOURCES runtime/library_resources_test.cpp
+  LIBS tarnwick_lib voka_platform)
+add_dependencies(oxa_library_resources_tests voka_oxa voka_ole32_gate voka_core_shared)
+target_compile_definitions(oxa_library_resources_tests PRIVATE
+  VOKA_TEST_OXA_LIBRARY="$<TARGET_FILE:voka_oxa>"
+  VOKA_TEST_GATE_LIBRARY="$<TARGET_FILE:voka_ole32_gate>"
+  VOKA_TEST_CORE_LIBRARY="$<TARGET_FILE:voka_core_shared>")

@@ -7,3 +7,8 @@ voka_add_gtest(oxa_seq_tests
     seq/oxa_task_seq__manager_test.cpp
     seq/oxa_task_seq__stress_test.cpp
   LIBS voka_oxa_internal)
+
+# The sequential controller's event failures, provoked with the platform's kernel test hook.
+voka_add_gtest(oxa_seq_failure_tests
+  SOURCES seq/oxa_task_seq__failures_test.cpp
+  LIBS voka_oxa_internal)
