@@ -6,7 +6,6 @@
 #include "runtime/oxa_errors.h"
 #include "seq/oxa_task_seq__manager_impl.h"
 
-
 namespace voka::infrastructure::multitasking::oxa
 {
 namespace
@@ -25,8 +24,9 @@ bool is_final_state(std::uint32_t state) noexcept
 
 oxa_task_seq__controller_impl::oxa_task_seq__controller_impl(oxa_task_seq__manager_impl* manager,
                                                              oxa_task* task, std::uint32_t options)
-    : m_task(task), m_options(options), m_done_event(&oxa_static_string<k_done_event_name>),
-      m_cancel_event(&oxa_static_string<k_cancel_event_name>)
+    : m_task(task), m_options(options),
+      m_done_event(true, false, &oxa_static_string<k_done_event_name>),
+      m_cancel_event(true, false, &oxa_static_string<k_cancel_event_name>)
 {
     manager->add_ref();
     m_manager.store(manager);
@@ -41,10 +41,10 @@ void oxa_task_seq__controller_impl::reinitialize(oxa_task_seq__manager_impl* man
     m_internal_state.store(oxa_seq_internal_free);
     m_public_state.store(oxa_task_state_none);
     m_abnormal_flag.store(0);
-    m_done_event.reset();
+    m_done_event.reset_checked();
     m_stop_flag.store(0);
     m_cancel_flag.store(0);
-    m_cancel_event.reset();
+    m_cancel_event.reset_checked();
     m_task.reset(task);
     manager->add_ref();
     m_manager.store(manager);

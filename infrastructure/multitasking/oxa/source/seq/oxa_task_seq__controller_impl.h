@@ -9,7 +9,7 @@
 #pragma once
 
 #include "runtime/oxa_raw_memory.h"
-#include "seq/oxa_seq_event.h"
+#include "pll/oxa_event.h"
 #include "voka/infrastructure/multitasking/oxa/oxa_task_seq__factory.h"
 
 #include <atomic>
@@ -79,10 +79,10 @@ private:
     t_smart_object_ptr<oxa_task_pll__controller> m_owner_run;  // written under the queue lock
     std::atomic<std::uint32_t> m_internal_state{oxa_seq_internal_free};
     std::atomic<std::uint32_t> m_public_state{oxa_task_state_none};
-    oxa_seq_event m_done_event;
+    oxa_event m_done_event;
     std::atomic<std::uint32_t> m_stop_flag{0};
     std::atomic<std::uint32_t> m_cancel_flag{0};
-    oxa_seq_event m_cancel_event;
+    oxa_event m_cancel_event;
     std::atomic<std::uint32_t> m_abnormal_flag{0};
     std::exception_ptr m_exception;  // written by the executing pass, read once finished
     oxa_task_seq__controller_impl* m_prev = nullptr;

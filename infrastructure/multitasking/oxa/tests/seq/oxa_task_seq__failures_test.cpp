@@ -2,8 +2,8 @@
 // new controller whose done or cancel event cannot be created (message 21 to the caller of
 // add_task, nothing queued), an event that cannot be reset (message 23), and a pooled controller
 // whose re-initialisation fails, which is freed while the next pooled one is taken.
+#include "pll/oxa_event.h"
 #include "runtime/oxa_error_traits.h"
-#include "seq/oxa_seq_event.h"
 #include "seq_test_support.h"
 #include "voka/platform/kernel_test_hook.h"
 
@@ -121,10 +121,10 @@ INSTANTIATE_TEST_SUITE_P(Events, OxaSeqEventCreationTest, ::testing::ValuesIn(k_
 TEST_F(OxaSeqFailuresTest, AnEventThatCannotBeResetRaises23WithItsName)
 {
     static constexpr wchar_t k_name[] = L"oxa_task_seq__controller_impl::m_cancel_event";
-    oxa::oxa_seq_event event(&oxa::oxa_static_string<k_name>);
+    oxa::oxa_event event(true, false, &oxa::oxa_static_string<k_name>);
     event.set();
     arm_kernel_fault(t_kernel_call::reset_event, {0, 1, ERROR_ACCESS_DENIED});
-    const t_raised raised = catch_raised([&] { event.reset(); });
+    const t_raised raised = catch_raised([&] { event.reset_checked(); });
     EXPECT_EQ(raised.message_id, 23);
     EXPECT_EQ(raised.kind, 1);
     EXPECT_EQ(raised.code, static_cast<std::int32_t>(ERROR_ACCESS_DENIED));
@@ -132,7 +132,7 @@ TEST_F(OxaSeqFailuresTest, AnEventThatCannotBeResetRaises23WithItsName)
                            L"[oxa_task_seq__controller_impl::m_cancel_event] to the nonsignaled "
                            L"state.");
     EXPECT_EQ(WaitForSingleObject(event.handle(), 0), WAIT_OBJECT_0) << "still signalled";
-    event.reset();
+    event.reset_checked();
     EXPECT_EQ(WaitForSingleObject(event.handle(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
