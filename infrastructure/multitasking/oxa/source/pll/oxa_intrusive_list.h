@@ -1,4 +1,4 @@
-// The engine's intrusive doubly linked lists: the links live in the elements (controllers,
+// The task managers' intrusive doubly linked lists: the links live in the elements (controllers,
 // worker threads), so linking and unlinking allocate nothing and unlinking from the middle takes
 // constant time. Elements enter at the newest end; callers take from the oldest end (FIFO) or
 // the newest end (LIFO). An element is in at most one list at a time. Not thread-safe: each list
@@ -30,6 +30,7 @@ public:
     bool empty() const noexcept { return m_count == 0; }
     t_element* oldest() const noexcept { return m_oldest; }
     t_element* newest() const noexcept { return m_newest; }
+    static t_element* older(const t_element* element) noexcept { return links(element).m_older; }
     static t_element* newer(const t_element* element) noexcept { return links(element).m_newer; }
 
     void push_newest(t_element* element) noexcept

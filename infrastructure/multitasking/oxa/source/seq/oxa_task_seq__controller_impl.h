@@ -10,6 +10,7 @@
 
 #include "runtime/oxa_raw_memory.h"
 #include "pll/oxa_event.h"
+#include "pll/oxa_intrusive_list.h"
 #include "voka/infrastructure/multitasking/oxa/oxa_task_seq__factory.h"
 
 #include <atomic>
@@ -32,7 +33,9 @@ enum : std::uint32_t
     oxa_seq_internal_completed = 4,
 };
 
-class oxa_task_seq__controller_impl final : public oxa_task_seq__controller
+class oxa_task_seq__controller_impl final
+    : public oxa_task_seq__controller,
+      public oxa_list_links<oxa_task_seq__controller_impl>
 {
 public:
     // A new controller with reference count 0, holding `task` and `manager` (both counted).
@@ -64,8 +67,6 @@ public:
 
 private:
     friend class oxa_task_seq__manager_impl;
-    template <typename>
-    friend struct oxa_seq_list;
 
     void final_release();
     void set_states(std::uint32_t internal, std::uint32_t state) noexcept;
@@ -85,8 +86,6 @@ private:
     oxa_event m_cancel_event;
     std::atomic<std::uint32_t> m_abnormal_flag{0};
     std::exception_ptr m_exception;  // written by the executing pass, read once finished
-    oxa_task_seq__controller_impl* m_prev = nullptr;
-    oxa_task_seq__controller_impl* m_next = nullptr;
     std::atomic<std::uint64_t> m_idle_age{0};
 };
 

@@ -55,7 +55,7 @@ oxa_task_seq__manager_impl::~oxa_task_seq__manager_impl()
 {
     m_holder.stop();
     detail::oxa_critical_section_guard pool(m_pool_lock);
-    while (oxa_task_seq__controller_impl* const controller = m_pool.first)
+    while (oxa_task_seq__controller_impl* const controller = m_pool.newest())
     {
         m_pool.unlink(controller);
         delete controller;
@@ -70,7 +70,7 @@ oxa_task_seq__manager_impl::add_task(oxa_task* task, std::uint32_t options)
     const t_smart_object_ptr<oxa_task_seq__controller_impl> controller =
         create_controller(task, options);
     detail::oxa_critical_section_guard queue(m_queue_lock);
-    m_queue.push_back(controller.get());
+    m_queue.push_newest(controller.get());
     controller->set_states(oxa_seq_internal_wait, oxa_task_state_wait);
     holder_type::tag_start_result started = m_holder.start_v2();
     controller->m_owner_run = std::move(started.run);
@@ -87,7 +87,7 @@ oxa_task_seq__controller_impl* oxa_task_seq__manager_impl::create_controller(oxa
 {
     {
         detail::oxa_critical_section_guard pool(m_pool_lock);
-        while (oxa_task_seq__controller_impl* const controller = m_pool.first)
+        while (oxa_task_seq__controller_impl* const controller = m_pool.newest())
         {
             m_pool.unlink(controller);
             if (try_reinitialize(controller, this, task, options))
@@ -108,7 +108,7 @@ void oxa_task_seq__manager_impl::return_controller(
     // A restart request keeps the resource task running, so that the pool is aged.
     if (m_holder.request_restart_if_running())
     {
-        m_pool.push_front(controller);
+        m_pool.push_newest(controller);
         return;
     }
     pool.unlock();
@@ -134,13 +134,13 @@ void oxa_task_seq__manager_impl::queue__finish(oxa_task_seq__controller_impl* co
 std::uint32_t oxa_task_seq__manager_impl::queue_count()
 {
     detail::oxa_critical_section_guard queue(m_queue_lock);
-    return m_queue.count;
+    return m_queue.count();
 }
 
 std::uint32_t oxa_task_seq__manager_impl::pool_count()
 {
     detail::oxa_critical_section_guard pool(m_pool_lock);
-    return m_pool.count;
+    return m_pool.count();
 }
 
 }  // namespace voka::infrastructure::multitasking::oxa

@@ -11,7 +11,7 @@
 #pragma once
 
 #include "runtime/oxa_raw_memory.h"
-#include "seq/oxa_seq_list.h"
+#include "pll/oxa_intrusive_list.h"
 #include "seq/oxa_task_seq__controller_impl.h"
 #include "voka/infrastructure/core/smart_interface_impl.h"
 #include "voka/infrastructure/multitasking/oxa/oxa_task_seq__factory.h"
@@ -82,9 +82,9 @@ private:
     std::uint32_t m_pass_wait;
     holder_type m_holder;
     detail::oxa_critical_section m_queue_lock;
-    oxa_seq_list<oxa_task_seq__controller_impl> m_queue;  // under m_queue_lock
+    oxa_intrusive_list<oxa_task_seq__controller_impl> m_queue;  // under m_queue_lock, FIFO
     detail::oxa_critical_section m_pool_lock;
-    oxa_seq_list<oxa_task_seq__controller_impl> m_pool;  // under m_pool_lock, newest first
+    oxa_intrusive_list<oxa_task_seq__controller_impl> m_pool;  // under m_pool_lock, LIFO
 };
 
 // What a queued task receives while it executes: its own controller's cancel flag and event, and

@@ -75,7 +75,7 @@ bool oxa_task_seq__manager_impl::thread__process_queue(run_context* context)
     {
         oxa_task_seq__controller_impl* const next = thread__get_next_for_exec(context, current);
         if (next == nullptr)
-            return m_queue.first != nullptr;
+            return !m_queue.empty();
         next->set_states(oxa_seq_internal_run, oxa_task_state_executing);
         next->m_exception = nullptr;
         queue.unlock();
@@ -110,7 +110,7 @@ bool oxa_task_seq__manager_impl::thread__process_queue(run_context* context)
             current = next;
             continue;
         }
-        current = next->m_prev;
+        current = m_queue.older(next);
         if (canceled_result || (again && next->m_cancel_flag.load() != 0))
             queue__finish(next, oxa_seq_internal_canceled, oxa_task_state_canceled);
         else
@@ -129,12 +129,12 @@ oxa_task_seq__manager_impl::thread__get_next_for_exec(run_context* context,
         if (signals->is_canceled() != 0)
             return nullptr;
         oxa_task_seq__controller_impl* const candidate =
-            current == nullptr ? m_queue.first : current->m_next;
+            current == nullptr ? m_queue.oldest() : m_queue.newer(current);
         if (candidate == nullptr)
             return nullptr;
         const std::uint32_t internal = candidate->m_internal_state.load();
         // What is finished here is unlinked; the walk goes on after its predecessor.
-        current = candidate->m_prev;
+        current = m_queue.older(candidate);
         if (internal == oxa_seq_internal_run)
         {
             // Left executing by a run that ended while executing it.
@@ -163,20 +163,20 @@ bool oxa_task_seq__manager_impl::thread__free_idle_controllers(run_context* cont
 {
     const std::uint64_t limit = std::max<std::uint32_t>(1, m_idle_lifetime / 1000);
     detail::oxa_critical_section_guard pool(m_pool_lock);
-    oxa_task_seq__controller_impl* element = m_pool.last;
+    oxa_task_seq__controller_impl* element = m_pool.oldest();
     while (element != nullptr)
     {
         if (context->signals->is_canceled() != 0)
             break;
-        oxa_task_seq__controller_impl* const previous = element->m_prev;
+        oxa_task_seq__controller_impl* const newer = m_pool.newer(element);
         if (element->m_idle_age.fetch_add(1) + 1 >= limit)
         {
             m_pool.unlink(element);
             delete element;
         }
-        element = previous;
+        element = newer;
     }
-    return m_pool.first != nullptr;
+    return !m_pool.empty();
 }
 
 }  // namespace voka::infrastructure::multitasking::oxa
