@@ -152,8 +152,11 @@ HANDLE WINAPI CreateFileW(LPCWSTR file_name, DWORD desired_access, DWORD share_m
             }
         }
 
-        const bool truncates = creation_disposition == TRUNCATE_EXISTING ||
-                               (creation_disposition == CREATE_ALWAYS && opened.existed);
+        // Only files have a length to cut: devices (the null device, a terminal) open for
+        // writing with any disposition, as on Windows.
+        const bool truncates = S_ISREG(status.st_mode) &&
+                               (creation_disposition == TRUNCATE_EXISTING ||
+                                (creation_disposition == CREATE_ALWAYS && opened.existed));
         if (truncates && ::ftruncate(descriptor, 0) != 0)
             return fail_with_errno(errno, INVALID_HANDLE_VALUE);
 

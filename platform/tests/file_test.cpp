@@ -227,6 +227,27 @@ TEST(FileTest, WrittenBytesReadBackAndTheEndOfTheFileReadsAsZeroBytes)
     EXPECT_EQ(read, 0u);
 }
 
+TEST(FileTest, DevicesOpenForWritingWithEveryDispositionThatTruncates)
+{
+    if (!std::filesystem::exists("/dev/null") || !std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/null or /dev/full on this system";
+    for (const DWORD disposition : {CREATE_ALWAYS, TRUNCATE_EXISTING, OPEN_ALWAYS})
+    {
+        SCOPED_TRACE(disposition);
+        const t_file null_device(open_file("/dev/null", GENERIC_WRITE, disposition));
+        ASSERT_TRUE(null_device.is_open()) << GetLastError();
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(null_device.get(), "abc", 3, &written, nullptr));
+        EXPECT_EQ(written, 3u);
+    }
+    // A full device opens too; its writes then fail the way a full disk does.
+    const t_file full_device(open_file("/dev/full", GENERIC_WRITE, CREATE_ALWAYS));
+    ASSERT_TRUE(full_device.is_open()) << GetLastError();
+    DWORD written = 99;
+    EXPECT_FALSE(WriteFile(full_device.get(), "abc", 3, &written, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+}
+
 TEST(FileTest, AccessRightsBindReadsAndWrites)
 {
     const t_temp_folder folder;

@@ -210,6 +210,19 @@ TEST(TarnwickReadDestinationTest, ReportsAFailedWriteAndKeepsWhatWasWritten)
     EXPECT_TRUE(std::equal(written.begin(), written.end(), expected.begin()));
 }
 
+TEST(TarnwickReadDestinationTest, ReportsAFullDevice)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full on this system";
+    t_temp_folder folder;
+    const std::string module = folder / "sample.dll";
+    write_sample_module(module);
+    const t_run run = run_tarnwick(
+        command_line("-read", module, "/dev/full", {"MYTYPE", "-id", "7", "0"}), folder);
+    EXPECT_EQ(run.code, failure_code);
+    EXPECT_EQ(run.out, "ERROR: Failed to write file. Win32 Error Code: 112.\n");
+}
+
 TEST(TarnwickReadPathTest, TakesPathsRelativeToTheWorkingFolder)
 {
     t_temp_folder folder;
