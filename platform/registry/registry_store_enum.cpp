@@ -107,7 +107,9 @@ DWORD t_registry_store::enum_value(t_key_id key, DWORD index, t_value_entry& out
     out.value.is_utf16 = ::sqlite3_column_int(query, 3) != 0;
     out.value.size = static_cast<DWORD>(::sqlite3_column_int64(query, 4));
     read_blob(query, 5, out.value.bytes);
-    return ERROR_SUCCESS;
+    return stored_size_matches(out.value.is_utf16, out.value.bytes, out.value.size)
+               ? ERROR_SUCCESS
+               : ERROR_BADDB;
 }
 
 DWORD t_registry_store::query_info(t_key_id key, t_key_info& out)

@@ -32,7 +32,8 @@ DWORD t_registry_store::query_value(t_key_id key, const t_name& name, t_value& o
             out.is_utf16 = ::sqlite3_column_int(query, 1) != 0;
             out.size = static_cast<DWORD>(::sqlite3_column_int64(query, 2));
             read_blob(query, 3, out.bytes);
-            return ERROR_SUCCESS;
+            return stored_size_matches(out.is_utf16, out.bytes, out.size) ? ERROR_SUCCESS
+                                                                          : ERROR_BADDB;
         }
         if (result != SQLITE_DONE)
             return failure(result);

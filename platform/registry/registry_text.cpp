@@ -166,4 +166,28 @@ void load_value_data(bool is_utf16, const void* bytes, std::size_t byte_count, B
     }
 }
 
+bool stored_size_matches(bool is_utf16, const std::string& bytes, DWORD size) noexcept
+{
+    if (!is_utf16)
+        return bytes.size() == size;
+    if (bytes.size() % 2 != 0)
+        return false;
+    // One wide character per unit, a surrogate pair counting once, as load_value_data reads it.
+    const auto unit_at = [&bytes](std::size_t i)
+    {
+        return static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                     (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    };
+    const std::size_t units = bytes.size() / 2;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < units; ++i, ++characters)
+    {
+        const char16_t unit = unit_at(i);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units && unit_at(i + 1) >= 0xDC00 &&
+            unit_at(i + 1) <= 0xDFFF)
+            ++i;
+    }
+    return characters * sizeof(wchar_t) == size;
+}
+
 }  // namespace voka::platform::registry

@@ -59,4 +59,9 @@ void store_value_data(DWORD type, const BYTE* data, DWORD size, t_stored_data& o
 // Writes the caller's form of stored data into `out`, which holds the size the caller sees.
 void load_value_data(bool is_utf16, const void* bytes, std::size_t byte_count, BYTE* out) noexcept;
 
+// Whether load_value_data writes exactly `size` bytes for these stored bytes. A row whose size
+// column disagrees with its data (a database changed by other hands) must not be loaded: the
+// callers size their buffers by the column.
+bool stored_size_matches(bool is_utf16, const std::string& bytes, DWORD size) noexcept;
+
 }  // namespace voka::platform::registry

@@ -7,7 +7,7 @@ target_link_libraries(registry_writer_for_tests PRIVATE voka_platform)
 voka_add_gtest(platform_registry_tests
   SOURCES registry_key_test.cpp registry_value_test.cpp registry_enum_test.cpp
           registry_storage_test.cpp
-  LIBS voka_platform)
+  LIBS voka_platform SQLite::SQLite3)
 add_dependencies(platform_registry_tests registry_writer_for_tests)
 target_compile_definitions(platform_registry_tests
   PRIVATE REGISTRY_WRITER_PATH="$<TARGET_FILE:registry_writer_for_tests>")

@@ -5,6 +5,7 @@
 #include "registry_test_support.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <filesystem>
@@ -336,6 +337,62 @@ TEST_F(RegistryStorageTest, ADatabaseDamagedBehindTheRegistryGivesBadDbNotACrash
     EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\New", 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, key.put(), nullptr),
               ERROR_BADDB);
+}
+
+TEST_F(RegistryStorageTest, AValueWhoseSizeDisagreesWithItsDataGivesBadDbNotAnOverflow)
+{
+    const t_unique_hkey key = create_key(HKEY_CURRENT_USER, L"Software\\Sizes");
+    const std::vector<std::uint8_t> blob(600, 0xAB);
+    ASSERT_EQ(set_bytes(key.get(), L"blob", REG_BINARY, blob.data(), 600), ERROR_SUCCESS);
+    ASSERT_EQ(set_string(key.get(), L"text", L"hello"), ERROR_SUCCESS);
+    ASSERT_EQ(set_dword(key.get(), L"fine", 7), ERROR_SUCCESS);
+
+    // Other hands change the stored sizes: one below its data, one above.
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open(database_path().string().c_str(), &database), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(database,
+                           "UPDATE vals SET size = 4 WHERE name = 'blob';"
+                           "UPDATE vals SET size = size + 4 WHERE name = 'text';",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(database);
+
+    for (const wchar_t* name : {L"blob", L"text"})
+    {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        // The buffer is as large as the damaged size column says.
+        std::vector<BYTE> buffer(64, 0);
+        DWORD size = static_cast<DWORD>(buffer.size());
+        DWORD type = 0;
+        EXPECT_EQ(RegQueryValueExW(key.get(), name, nullptr, &type, buffer.data(), &size),
+                  ERROR_BADDB);
+        EXPECT_EQ(RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size), ERROR_BADDB);
+    }
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    EXPECT_EQ(RegQueryValueExW(key.get(), L"fine", nullptr, nullptr,
+                               reinterpret_cast<BYTE*>(&value), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(value, 7u);
+
+    // Listing reports the damaged values the same way and the sound one whole.
+    int bad = 0;
+    int good = 0;
+    for (DWORD index = 0; index < 3; ++index)
+    {
+        wchar_t name[32];
+        DWORD name_size = 32;
+        std::vector<BYTE> buffer(64, 0);
+        DWORD data_size = static_cast<DWORD>(buffer.size());
+        const LSTATUS result = RegEnumValueW(key.get(), index, name, &name_size, nullptr, nullptr,
+                                             buffer.data(), &data_size);
+        if (result == ERROR_BADDB)
+            ++bad;
+        else if (result == ERROR_SUCCESS)
+            ++good;
+    }
+    EXPECT_EQ(bad, 2);
+    EXPECT_EQ(good, 1);
 }
 
 TEST_F(RegistryStorageTest, ALocationThatCannotBeCreatedGivesACleanError)
