@@ -27,8 +27,7 @@ t_server_table& server_table()
     return table;
 }
 
-// Loads `file` (under the table's lock: LoadLibraryW runs entry points, which may make COM
-// calls but no calls that reach this table). Gives the entry, or null with `result` set.
+// Loads `file`. Gives the entry, or null with `result` set.
 LPFNGETCLASSOBJECT load_server(const std::wstring& file, HRESULT& result)
 {
     const HMODULE module = LoadLibraryW(file.c_str());
@@ -53,21 +52,26 @@ LPFNGETCLASSOBJECT load_server(const std::wstring& file, HRESULT& result)
 HRESULT get_inproc_class_object(const std::wstring& file, REFCLSID class_id, REFIID iid,
                                 void** object)
 {
+    t_server_table& table = server_table();
     LPFNGETCLASSOBJECT get_class_object = nullptr;
     {
-        t_server_table& table = server_table();
         const std::lock_guard<std::mutex> guard(table.lock);
         const auto found = table.servers.find(file);
         if (found != table.servers.end())
             get_class_object = found->second;
-        else
-        {
-            HRESULT result = S_OK;
-            get_class_object = load_server(file, result);
-            if (get_class_object == nullptr)
-                return result;
-            table.servers.emplace(file, get_class_object);
-        }
+    }
+    if (get_class_object == nullptr)
+    {
+        // Loaded without the table's lock: the server's entry point runs under the loader lock
+        // and may itself ask for class objects, on this thread or another.
+        HRESULT result = S_OK;
+        get_class_object = load_server(file, result);
+        if (get_class_object == nullptr)
+            return result;
+        const std::lock_guard<std::mutex> guard(table.lock);
+        // A load that another call finished first keeps the table's entry; this one's count
+        // adds nothing, as the server stays loaded anyway.
+        table.servers.emplace(file, get_class_object);
     }
     return get_class_object(class_id, iid, object);
 }

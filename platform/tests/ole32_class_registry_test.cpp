@@ -244,6 +244,32 @@ TEST_F(ClassRegistryTest, ClassesWithoutAUsableServer)
         });
 }
 
+TEST_F(ClassRegistryTest, AServerWhoseEntryPointAsksForClassObjectsLoads)
+{
+    // Its entry point asks for the unserved class of the same server, while COM loads the
+    // server for the first time.
+    register_server(k_served_class, k_server_file);
+    register_server(k_unserved_class, k_server_file);
+    registry_test::t_scoped_environment asks("VOKA_TEST_SERVER_ATTACH_ASKS", "1");
+    run_on_other_thread(
+        []
+        {
+            t_com_initialization com(COINIT_MULTITHREADED);
+            t_com_ptr<ITestServerValue> value;
+            ASSERT_EQ(CoCreateInstance(k_served_class, nullptr, CLSCTX_INPROC_SERVER,
+                                       ole32_test_server::IID_ITestServerValue,
+                                       value.put_void()),
+                      S_OK);
+            EXPECT_EQ(value->GetValue(), ole32_test_server::k_answer);
+        });
+    const HMODULE server = GetModuleHandleW(k_server_file.c_str());
+    ASSERT_NE(server, nullptr);
+    const auto attach_result = reinterpret_cast<ole32_test_server::t_attach_request_result>(
+        GetProcAddress(server, "TestServerAttachRequestResult"));
+    ASSERT_NE(attach_result, nullptr);
+    EXPECT_EQ(attach_result(), CLASS_E_CLASSNOTAVAILABLE);
+}
+
 TEST_F(ClassRegistryTest, CreationOutsideAnApartmentIsNotInitialized)
 {
     register_server(k_served_class, k_server_file);

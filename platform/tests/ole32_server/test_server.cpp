@@ -1,8 +1,11 @@
 // A small in-process COM server for the OLE32 tests: DllGetClassObject gives a class factory for
-// one class, whose objects answer ITestServerValue. The factory refuses aggregation.
+// one class, whose objects answer ITestServerValue. The factory refuses aggregation. When
+// VOKA_TEST_SERVER_ATTACH_ASKS is set, its entry point asks COM for a class object of the
+// unserved class while the server is being loaded.
 #include "test_server.h"
 
 #include <atomic>
+#include <cstdlib>
 
 namespace
 {
@@ -11,6 +14,7 @@ using ole32_test_server::ITestServerValue;
 
 std::atomic<long> g_live_objects{0};
 std::atomic<long> g_class_object_requests{0};
+std::atomic<HRESULT> g_attach_request_result{S_OK};
 
 // Counts references; the last Release deletes.
 template <typename t_interface>
@@ -110,4 +114,22 @@ extern "C" __attribute__((visibility("default"))) long TestServerLiveObjects()
 extern "C" __attribute__((visibility("default"))) long TestServerClassObjectRequests()
 {
     return g_class_object_requests.load();
+}
+
+extern "C" __attribute__((visibility("default"))) BOOL WINAPI DllMain(HINSTANCE, DWORD reason,
+                                                                     LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH && std::getenv("VOKA_TEST_SERVER_ATTACH_ASKS") != nullptr)
+    {
+        void* object = nullptr;
+        g_attach_request_result = CoGetClassObject(ole32_test_server::k_unserved_class,
+                                                   CLSCTX_INPROC_SERVER, nullptr, IID_IUnknown,
+                                                   &object);
+    }
+    return TRUE;
+}
+
+extern "C" __attribute__((visibility("default"))) HRESULT TestServerAttachRequestResult()
+{
+    return g_attach_request_result.load();
 }

@@ -28,5 +28,7 @@ struct ITestServerValue : IUnknown
 // DllGetClassObject calls.
 using t_live_objects = long (*)();
 using t_class_object_requests = long (*)();
+// The result of the entry point's own request for a class object (S_OK when it made none).
+using t_attach_request_result = HRESULT (*)();
 
 }  // namespace ole32_test_server
