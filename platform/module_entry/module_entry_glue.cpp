@@ -10,11 +10,20 @@ extern "C" __attribute__((visibility("hidden"))) BOOL WINAPI DllMain(HINSTANCE, 
 
 extern "C" __attribute__((weak, visibility("hidden"))) const unsigned char
     voka_module_resource_section[];
+// This module's handle for exit functions (from the C runtime's start files), and their
+// registration.
+extern "C" void* __dso_handle;
+extern "C" int __cxa_atexit(void (*function)(void*), void* argument, void* dso_handle);
 extern "C" __attribute__((weak, visibility("hidden"))) const unsigned long
     voka_module_resource_section_size;
 
 namespace
 {
+
+void voka_module_entry_detach_at_exit(void*)
+{
+    voka_platform_module_destroyed(&DllMain);
+}
 
 __attribute__((constructor)) void voka_module_entry_attach()
 {
@@ -22,6 +31,12 @@ __attribute__((constructor)) void voka_module_entry_attach()
     const unsigned long size =
         &voka_module_resource_section_size != nullptr ? voka_module_resource_section_size : 0;
     voka_platform_module_constructed(&DllMain, section, section != nullptr ? size : 0);
+    // Windows detaches a module before its C runtime destroys the module's statics. exit() runs
+    // the destructors of a library loaded after main began before the ELF destructors below, so
+    // the detach is also queued with them: behind the statics built so far (this file is the
+    // module's last), it runs before their destructors. Whichever of the two comes first
+    // detaches; the other finds the module gone.
+    __cxa_atexit(&voka_module_entry_detach_at_exit, nullptr, &__dso_handle);
 }
 
 __attribute__((destructor)) void voka_module_entry_detach()

@@ -179,6 +179,27 @@ bool is_announced_module(HMODULE module) noexcept
                        [module](const t_announced_module& entry) { return entry.handle == module; });
 }
 
+bool attach_if_detached(HMODULE module) noexcept
+{
+    auto& modules = state().modules;
+    const auto found =
+        std::find_if(modules.begin(), modules.end(),
+                     [module](const t_announced_module& entry) { return entry.handle == module; });
+    if (found == modules.end() || found->attached)
+        return true;
+    const voka_module_entry_point entry_point = found->entry_point;
+    if (!call_entry_point(entry_point, module, DLL_PROCESS_ATTACH, nullptr))
+    {
+        call_entry_point(entry_point, module, DLL_PROCESS_DETACH, nullptr);
+        return false;
+    }
+    // By entry point: the call may have loaded or freed modules, moving the entries.
+    for (t_announced_module& entry : modules)
+        if (entry.entry_point == entry_point)
+            entry.attached = true;
+    return true;
+}
+
 bool disable_thread_calls(HMODULE module) noexcept
 {
     const std::lock_guard lock(loader_lock());

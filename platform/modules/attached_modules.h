@@ -52,6 +52,13 @@ private:
 // Whether `module` was announced by its glue and is still mapped. Call under the loader lock.
 bool is_announced_module(HMODULE module) noexcept;
 
+// A module that the system loader kept mapped when a failed load was undone (a library marked
+// never to be unloaded) is not constructed again by its next load, so its glue does not attach
+// it. This attaches such a module, announced but not attached, as Windows would attach a freshly
+// loaded one; false, after the detach call, when its entry point refuses. Call under the loader
+// lock.
+bool attach_if_detached(HMODULE module) noexcept;
+
 // Switches DLL_THREAD_* calls off for an announced module; false for any other.
 bool disable_thread_calls(HMODULE module) noexcept;
 

@@ -157,6 +157,12 @@ HMODULE load_library(LPCWSTR file_name)
     }
     t_dl_reference reference(handle);
     const auto module = static_cast<HMODULE>(reference.get());
+    if (!attach_if_detached(module))
+    {
+        const t_free_scope unmapping;
+        ::dlclose(reference.release());
+        return fail_with(ERROR_DLL_INIT_FAILED, HMODULE{});
+    }
 
     auto& libraries = registry.libraries();
     if (const auto found = libraries.find(module); found != libraries.end())

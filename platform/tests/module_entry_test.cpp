@@ -1,7 +1,8 @@
 // Entry points of modules that carry the module-entry glue: attach and detach in dependency order
-// around LoadLibraryW and FreeLibrary, a failed attach anywhere in a load undoing the load, thread
-// attach and detach calls, and a library linked at build time attached before main and detached
-// at process end, or refusing the process start.
+// around LoadLibraryW and FreeLibrary, a failed attach anywhere in a load undoing the load (also
+// for a library the system keeps mapped), thread attach and detach calls, a library linked at
+// build time attached before main and detached at process end, or refusing the process start,
+// and the detach at process end coming before the module's statics are destroyed.
 #include "voka/win32.h"
 
 #include <gtest/gtest.h>
@@ -110,6 +111,31 @@ TEST_F(ModuleEntryTest, AFailedAttachOfADependencyStopsTheLoadBeforeTheModule)
     EXPECT_TRUE(::FreeLibrary(dependent));
 }
 
+TEST_F(ModuleEntryTest, ALibraryKeptMappedAfterAFailedAttachIsAttachedByItsNextLoad)
+{
+    const std::wstring sticky = wide(VOKA_TEST_GLUED_STICKY);
+    ::setenv("VOKA_TEST_MODULE_FAIL_ATTACH", "sticky", 1);
+    EXPECT_EQ(::LoadLibraryW(sticky.c_str()), nullptr);
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
+    EXPECT_EQ(g_events, (std::vector<t_event>{{"sticky", DLL_PROCESS_ATTACH, false},
+                                              {"sticky", DLL_PROCESS_DETACH, false}}));
+
+    // Refused again while its entry point still refuses, then attached once it agrees.
+    g_events.clear();
+    EXPECT_EQ(::LoadLibraryW(sticky.c_str()), nullptr);
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
+    EXPECT_EQ(g_events, (std::vector<t_event>{{"sticky", DLL_PROCESS_ATTACH, false},
+                                              {"sticky", DLL_PROCESS_DETACH, false}}));
+    ::unsetenv("VOKA_TEST_MODULE_FAIL_ATTACH");
+    g_events.clear();
+    const HMODULE module = ::LoadLibraryW(sticky.c_str());
+    ASSERT_NE(module, nullptr) << ::GetLastError();
+    EXPECT_EQ(g_events, (std::vector<t_event>{{"sticky", DLL_PROCESS_ATTACH, false}}));
+    // Its threads calls follow its attach.
+    ASSERT_TRUE(::DisableThreadLibraryCalls(module));
+    ASSERT_TRUE(::FreeLibrary(module));
+}
+
 unsigned __stdcall empty_thread(void*)
 {
     return 0;
@@ -149,10 +175,10 @@ struct t_child_result
     int exit_code = -1;
 };
 
-t_child_result run_start_child(const char* environment)
+t_child_result run_start_child(const char* environment, const std::string& argument = {})
 {
-    const std::string command =
-        std::string(environment) + " " + VOKA_TEST_MODULE_START_CHILD + " 2>&1";
+    const std::string command = std::string(environment) + " " + VOKA_TEST_MODULE_START_CHILD +
+                                (argument.empty() ? "" : " '" + argument + "'") + " 2>&1";
     FILE* const pipe = ::popen(command.c_str(), "r");
     t_child_result result;
     if (pipe == nullptr)
@@ -170,6 +196,22 @@ TEST_F(ModuleEntryTest, ALibraryLinkedAtBuildTimeAttachesBeforeMainAndDetachesAt
     const t_child_result result = run_start_child("");
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.output, "base 1 static\nmain base\nbase 0 static\n");
+}
+
+TEST_F(ModuleEntryTest, ALibraryLeftLoadedAtTheEndDetachesFirstAndBeforeItsStaticsAreDestroyed)
+{
+    for (const char* library : {VOKA_TEST_GLUED_DEPENDENT, VOKA_TEST_GLUED_STICKY})
+    {
+        const t_child_result result = run_start_child("", library);
+        EXPECT_EQ(result.exit_code, 0);
+        // As on Windows, the libraries leave in the reverse order of their arrival: the one main
+        // loaded, then the one linked at build time.
+        const std::string name = std::string(library).find("sticky") != std::string::npos
+                                     ? "sticky"
+                                     : "dependent";
+        EXPECT_EQ(result.output, "base 1 static\nmain base\n" + name + " 1 dynamic\n" + name +
+                                     " 0 static\nbase 0 static\n");
+    }
 }
 
 TEST_F(ModuleEntryTest, AFailedAttachAtProcessStartEndsTheProcessWithOneLine)
