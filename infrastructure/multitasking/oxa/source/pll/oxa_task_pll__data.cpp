@@ -59,8 +59,19 @@ void oxa_task_pll__data::submit(t_smart_object_ptr<oxa_task_pll__controller>* ou
         oxa_lock_guard list(m_list_lock);
         m_wait_queue.push_newest(controller.get());
         controller->set_states(oxa_task_pll__controller_impl::internal_wait);
-        m_run_thread__start_event.set_checked();
-        m_run_thread.ensure_started();
+        try
+        {
+            m_run_thread__start_event.set_checked();
+            m_run_thread.ensure_started();
+        }
+        catch (...)
+        {
+            // Out of the queue before the list lock goes: a run thread still dispatching must
+            // not start a task whose submission failed.
+            m_wait_queue.unlink(controller.get());
+            controller->set_internal_state(oxa_task_pll__controller_impl::internal_free);
+            throw;
+        }
         *out = controller.get();
         return;
     }
@@ -128,10 +139,16 @@ t_smart_object_ptr<oxa_task_pll__thread> oxa_task_pll__data::get_thread()
 
 void oxa_task_pll__data::park_thread(oxa_task_pll__thread* worker)
 {
-    oxa_lock_guard idle(m_idle_lock);
-    m_idle.push_newest(worker);
-    worker->add_ref();
-    worker->clear_idle_age();
+    {
+        oxa_lock_guard idle(m_idle_lock);
+        m_idle.push_newest(worker);
+        worker->add_ref();
+        worker->clear_idle_age();
+    }
+    // A resource tick that looked at the idle list before the push may be its last one; the
+    // restart request makes it look again. This comes before the task's controller completes,
+    // so the resource thread cannot have ended for want of running tasks yet.
+    m_resource_thread.request_restart_if_alive();
 }
 
 // ---- Execution on a worker ----

@@ -1,7 +1,8 @@
 // The parallel manager's data object: LIFO reuse of workers, aging of idle workers and pooled
 // controllers, service threads that end by themselves and restart, a deferred task submitted as
 // the run thread times out, pooling only while the resource thread lives, no allocation on a warm
-// path, and everything freed with the last manager.
+// path, a worker parked during the resource thread's last tick still aged, and everything freed
+// with the last manager.
 #include "pll_test_support.h"
 
 #include <gtest/gtest.h>
@@ -172,6 +173,73 @@ TEST_F(pll_data, the_last_manager_stops_every_thread_and_frees_everything)
     EXPECT_NE(m_data->run_thread_id(), 0u);
     EXPECT_NE(m_data->resource_thread_id(), 0u);
     // TearDown releases the manager and checks that nothing of the engine is left.
+}
+
+TEST_F(pll_data, a_worker_parked_during_the_last_resource_tick_is_still_aged_out)
+{
+    // One quiet tick ends the resource thread; an idle worker ages out at the first tick that
+    // sees it.
+    use_settings(oxa::oxa_task_pll__settings{1000, 50, 50, 50});
+    t_gate last_started, last_finish;
+    const auto last = make_task(
+        [&](oxa::oxa_task_signals*)
+        {
+            last_started.open();
+            last_finish.wait();
+            return 0u;
+        });
+    // The last running task keeps the resource thread ticking meanwhile.
+    const auto last_controller = m_manager->add_task(last.get(), 0);
+    ASSERT_TRUE(last_started.wait());
+
+    // Hold a resource tick after its look at the idle list, blocked on the list lock in front of
+    // its look at the running tasks. The proof: a marker worker parked after the list lock was
+    // taken disappears from the idle list, which only that tick can have done. A tick that had
+    // already looked before the marker parked keeps it; the test then lets go and tries again.
+    // A controller released now would be pooled and restart the resource thread by itself, so
+    // the successful marker's is kept to the end.
+    t_smart_object_ptr<oxa::oxa_task_pll__controller> kept_marker;
+    bool tick_held = false;
+    for (int attempt = 0; attempt < 10 && !tick_held; ++attempt)
+    {
+        t_gate marker_started, marker_finish;
+        const auto marker = make_task(
+            [&](oxa::oxa_task_signals*)
+            {
+                marker_started.open();
+                marker_finish.wait();
+                return 0u;
+            });
+        auto marker_controller = m_manager->add_task(marker.get(), 0);
+        ASSERT_TRUE(marker_started.wait());
+        m_data->list_lock().enter();
+        marker_finish.open();
+        ASSERT_TRUE(marker_controller->wait(30000));  // its worker is parked now
+        for (int round = 0; round < 400 && !tick_held; ++round)
+        {
+            tick_held = m_data->idle_count() == 0;
+            if (!tick_held)
+                ::Sleep(5);
+        }
+        if (!tick_held)
+        {
+            m_data->list_lock().leave();
+            marker_controller.reset();  // its final release takes the list lock
+        }
+        else
+        {
+            // The last task ends while the held tick has already looked at the idle list.
+            last_finish.open();
+            EXPECT_TRUE(last_controller->wait(30000));
+            EXPECT_EQ(m_data->idle_count(), 1u);
+            m_data->list_lock().leave();  // the held tick finds nothing running: its last one
+            kept_marker = std::move(marker_controller);
+        }
+    }
+    ASSERT_TRUE(tick_held) << "no resource tick could be held after its look at the idle list";
+    EXPECT_TRUE(eventually([&] { return m_data->idle_count() == 0; }))
+        << "the worker parked during the last tick was never aged out";
+    EXPECT_TRUE(eventually([&] { return m_data->resource_thread_id() == 0; }));
 }
 
 }  // namespace

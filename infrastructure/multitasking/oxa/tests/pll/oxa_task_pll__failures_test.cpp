@@ -283,6 +283,46 @@ INSTANTIATE_TEST_SUITE_P(
                                                  ERROR_NOT_ENOUGH_MEMORY)}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// A failed deferred submission while a run thread lives: the task is out of the wait queue before
+// the list lock goes, so that the run thread, woken by any later submission, cannot start it. The
+// task's cancel notice comes with the controller's final release as the failure leaves; the wait
+// queue is looked at from there.
+TEST_F(pll_failures, a_failed_deferred_submission_leaves_nothing_queued_for_the_run_thread)
+{
+    oxa::oxa_task_pll__data* data = nullptr;
+    const auto manager = make_manager(k_long_settings, &data);
+    {
+        const auto warm_up = make_returning(0);
+        const auto controller = manager->add_task(warm_up.get(), oxa::oxa_task_option_deferred);
+        ASSERT_TRUE(controller->wait(INFINITE));
+    }
+    ASSERT_NE(data->run_thread_id(), 0u);
+
+    std::uint32_t queued_at_cancel = 0xFFFFFFFFu;
+    const auto task = make_task([](oxa::oxa_task_signals*) { return 0u; }, L"test task",
+                                [&]
+                                {
+                                    std::uint32_t running = 0, finished = 0;
+                                    data->list_counts(&queued_at_cancel, &running, &finished);
+                                });
+    fail_next_kernel_calls(t_kernel_call::set_event, 1, k_error);
+    const t_raised raised =
+        catch_raised([&] { manager->add_task(task.get(), oxa::oxa_task_option_deferred); });
+    EXPECT_EQ(raised.message_id, 22);
+    EXPECT_EQ(task->cancels.load(), 1);
+    EXPECT_EQ(queued_at_cancel, 0u) << "still queued for the run thread after the failure";
+
+    // The next submission wakes the run thread: only the new task runs.
+    const auto next_task = make_returning(0);
+    const auto next = manager->add_task(next_task.get(), oxa::oxa_task_option_deferred);
+    EXPECT_TRUE(next->wait(INFINITE));
+    EXPECT_EQ(next_task->executions.load(), 1);
+    EXPECT_EQ(task->executions.load(), 0);
+    std::uint32_t wait = 0, running = 0, finished = 0;
+    data->list_counts(&wait, &running, &finished);
+    EXPECT_EQ(wait, 0u);
+}
+
 // ---- The run thread ----
 
 struct t_dispatch_failure_case

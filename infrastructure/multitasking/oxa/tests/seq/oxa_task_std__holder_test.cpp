@@ -1,9 +1,13 @@
 // The standard task holder on a real parallel manager: starting, joining and not starting a run,
-// the two option bits, a function that ends its run as canceled, stopping, and the task name.
+// the two option bits, a function that ends its run as canceled, stopping, the task name, and a
+// start in the tail of a run that has left the function for good.
 #include "seq_test_support.h"
 #include "voka/infrastructure/multitasking/oxa/oxa_task_std__holder.h"
 
 #include <deque>
+#include <exception>
+#include <ostream>
+#include <string>
 #include <thread>
 
 namespace seq_test
@@ -290,6 +294,178 @@ TEST(OxaStdHolderStateTest, ARunEndingInAnUnexpectedStateIsReported)
                   L"unexpected state of task [Holder Task]: 4.");
     }
 }
+
+// A parallel manager over a real one whose tasks and runs tell the test two things: that the
+// holder's run has left the static task's execute (returned or thrown), and that somebody waits
+// for a run.
+class t_watching_pll_manager
+    : public t_basic_smart_interface_impl__dynamic<oxa::oxa_task_pll__manager>
+{
+public:
+    explicit t_watching_pll_manager(oxa::oxa_task_pll__manager* inner) : m_inner(inner) {}
+
+    t_smart_object_ptr<oxa::oxa_task_pll__controller> add_task(oxa::oxa_task* task,
+                                                               std::uint32_t options) override
+    {
+        const t_smart_object_ptr<t_watched_task> watched(new t_watched_task(task, this));
+        return t_smart_object_ptr<oxa::oxa_task_pll__controller>(
+            new t_watched_run(m_inner->add_task(watched.get(), options), this));
+    }
+
+    t_test_event run_left;     // a run's execute has returned or thrown
+    t_test_event run_waited;   // wait was called on a run
+
+private:
+    class t_watched_task : public t_basic_smart_interface_impl__dynamic<oxa::oxa_task>
+    {
+    public:
+        t_watched_task(oxa::oxa_task* target, t_watching_pll_manager* owner)
+            : m_target(target), m_name(target->get_name()), m_owner(owner)
+        {
+        }
+        const wchar_t* get_name() override { return m_name.c_str(); }
+        std::uint32_t execute(oxa::oxa_task_signals* signals) override
+        {
+            struct t_on_exit
+            {
+                t_watching_pll_manager* owner;
+                ~t_on_exit() { owner->run_left.set(); }
+            } on_exit{m_owner};
+            return m_target->execute(signals);
+        }
+        void on_cancel() override {}
+
+    private:
+        oxa::oxa_task* m_target;
+        std::wstring m_name;
+        t_watching_pll_manager* m_owner;
+    };
+
+    class t_watched_run : public t_basic_smart_interface_impl__dynamic<oxa::oxa_task_pll__controller>
+    {
+    public:
+        t_watched_run(pll_controller_ptr inner, t_watching_pll_manager* owner)
+            : m_inner(std::move(inner)), m_owner(owner)
+        {
+        }
+        bool wait(std::uint32_t milliseconds) override
+        {
+            m_owner->run_waited.set();
+            return m_inner->wait(milliseconds);
+        }
+        void cancel(bool wait) override { m_inner->cancel(wait); }
+        oxa::oxa_task_controller_id get_controller() override { return m_inner->get_controller(); }
+        t_smart_object_ptr<oxa::oxa_task> get_task() override { return m_inner->get_task(); }
+        std::uint32_t get_state() override { return m_inner->get_state(); }
+        bool is_completed() override { return m_inner->is_completed(); }
+        HANDLE get_done_event() override { return m_inner->get_done_event(); }
+        void rethrow_task_error() override { m_inner->rethrow_task_error(); }
+
+    private:
+        pll_controller_ptr m_inner;
+        t_watching_pll_manager* m_owner;
+    };
+
+    t_smart_object_ptr<oxa::oxa_task_pll__manager> m_inner;
+};
+
+// How the first call of the function leaves the run for good while the run's parallel controller
+// has not completed yet.
+struct t_tail_case
+{
+    const char* name;
+    std::uint32_t options;
+    std::uint32_t first_result;
+    bool restart_during_call;  // a start while the function runs, answered "joined"
+};
+
+void PrintTo(const t_tail_case& tail, std::ostream* out)
+{
+    *out << tail.name;
+}
+
+class OxaStdHolderTailTest : public ::testing::TestWithParam<t_tail_case>
+{
+protected:
+    void SetUp() override
+    {
+        m_data = new oxa::oxa_task_pll__data(k_fast_pll_settings);
+        m_pll = new t_watching_pll_manager(
+            t_smart_object_ptr<oxa::oxa_task_pll__manager>(
+                new oxa::oxa_task_pll__manager_impl(m_data.get()))
+                .get());
+        m_connector = new t_plain_connector(m_pll.get());
+    }
+
+    t_smart_object_ptr<oxa::oxa_task_pll__data> m_data;
+    t_smart_object_ptr<t_watching_pll_manager> m_pll;
+    t_smart_object_ptr<t_plain_connector> m_connector;
+};
+
+// A start that comes after the run has left run() but before its controller completed must not
+// be answered "joined": nothing would call the function again. It waits for the run's end and
+// starts a new run instead.
+TEST_P(OxaStdHolderTailTest, AStartAfterTheRunLeftTheFunctionStartsANewRun)
+{
+    const t_tail_case& tail = GetParam();
+    t_owner owner(m_connector.get(), tail.options);
+    owner.script({tail.first_result});
+    owner.hold_next_call();
+    const auto first = owner.m_holder.start_v2();
+    ASSERT_EQ(first.code, oxa::oxa_task_std__holder_started);
+    ASSERT_TRUE(owner.entered.wait(20000));
+    if (tail.restart_during_call)
+    {
+        EXPECT_EQ(owner.m_holder.start_v2().code, oxa::oxa_task_std__holder_joined);
+    }
+
+    // The idle lock holds the worker after run() has returned, before the controller completes.
+    m_data->idle_lock().enter();
+    owner.release.set();
+    ASSERT_TRUE(m_pll->run_left.wait(20000));
+    EXPECT_FALSE(first.run->is_completed());
+
+    holder_type::tag_start_result second{nullptr, 0};
+    std::exception_ptr failure;
+    t_test_event answered;
+    std::thread starter(
+        [&]
+        {
+            try
+            {
+                second = owner.m_holder.start_v2();
+            }
+            catch (...)
+            {
+                failure = std::current_exception();
+            }
+            answered.set();
+        });
+    // Either it answers at once, or it waits for the first run, which cannot end before the idle
+    // lock goes.
+    const HANDLE either[2] = {answered.handle(), m_pll->run_waited.handle()};
+    EXPECT_LT(WaitForMultipleObjects(2, either, FALSE, 20000), WAIT_OBJECT_0 + 2);
+    m_data->idle_lock().leave();
+    starter.join();
+    ASSERT_FALSE(failure);
+
+    EXPECT_EQ(second.code, oxa::oxa_task_std__holder_started);
+    ASSERT_TRUE(second.run);
+    EXPECT_NE(second.run.get(), first.run.get());
+    EXPECT_TRUE(first.run->is_completed());
+    second.run->wait(INFINITE);
+    EXPECT_EQ(owner.calls.load(), 2) << "the function was not called for the new work";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, OxaStdHolderTailTest,
+    ::testing::Values(
+        t_tail_case{"RunAgainResult", 0, oxa::oxa_task_result_run_again | 1, false},
+        t_tail_case{"RestartAsRunAgain", oxa::oxa_task_std__holder_option_restart_as_run_again, 1,
+                    true},
+        t_tail_case{"FunctionThrew", oxa::oxa_task_std__holder_option_ignore_run_failure,
+                    t_owner::k_throw, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace seq_test

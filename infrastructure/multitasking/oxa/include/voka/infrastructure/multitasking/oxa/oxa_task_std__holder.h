@@ -2,8 +2,9 @@
 // connector, and restarts it on request without two runs of it ever overlapping.
 //
 // The owner calls start_v2 whenever it has new work. With no run in progress a new run starts
-// (code 1); while a run is executing the owner's function, a restart request is recorded and the
-// function is called once more before the run ends (code 2); after a canceled run nothing starts
+// (code 1); while a run has not yet left the static task's execute, a restart request is recorded
+// and the function is called once more before the run ends (code 2); once the run has left it,
+// start_v2 waits for the run to end and starts a new one; after a canceled run nothing starts
 // (code 3). The function says by its execution result whether it has more to do: the run ends
 // when it has nothing left and no new work was announced meanwhile.
 //
@@ -72,10 +73,34 @@ public:
         EnterCriticalSection(m_section);
         m_held = true;
     }
+    bool held() const noexcept { return m_held; }
 
 private:
     CRITICAL_SECTION* m_section;
     bool m_held = true;
+};
+
+// Sets a flag under a guard's section when it goes, taking the section again if the guard gave it
+// up: declared after the guard, it runs on every way out of the guard's scope, exceptions too.
+class oxa_set_flag_on_exit
+{
+public:
+    oxa_set_flag_on_exit(oxa_critical_section_guard& guard, bool& flag) noexcept
+        : m_guard(guard), m_flag(flag)
+    {
+    }
+    ~oxa_set_flag_on_exit()
+    {
+        if (!m_guard.held())
+            m_guard.lock();
+        m_flag = true;
+    }
+    oxa_set_flag_on_exit(const oxa_set_flag_on_exit&) = delete;
+    oxa_set_flag_on_exit& operator=(const oxa_set_flag_on_exit&) = delete;
+
+private:
+    oxa_critical_section_guard& m_guard;
+    bool& m_flag;
 };
 
 // Raises "unexpected state of task [%1]: %2" for start_v2 (check point #001).
@@ -160,13 +185,15 @@ public:
             if (!m_current_run->is_completed())
             {
                 detail::oxa_critical_section_guard state(m_state_lock);
-                if (m_state != oxa_task_std__holder_finished)
+                // Only a run that will still look at the state calls the function again; one
+                // that has left run() (run-again result, option bit 1, an exception) does not.
+                if (m_state != oxa_task_std__holder_finished && !m_run_left)
                 {
                     m_state = oxa_task_std__holder_restart_request;
                     return {m_current_run, oxa_task_std__holder_joined};
                 }
             }
-            // Finished or finishing: the next run must not overlap it.
+            // Finished, finishing or left: the next run must not overlap it.
             m_current_run->wait(INFINITE);
             const std::uint32_t run_state = m_current_run->get_state();
             if (run_state == oxa_task_state_canceled)
@@ -182,6 +209,7 @@ public:
         {
             detail::oxa_critical_section_guard state(m_state_lock);
             m_state = oxa_task_std__holder_running;
+            m_run_left = false;
         }
         t_smart_object_ptr<oxa_task_pll__manager> manager;
         m_connector->get_pll_manager(&manager);
@@ -200,11 +228,16 @@ public:
 
     // The static task's execute: calls the function until it has nothing left and no restart
     // request is pending. The function's exceptions leave the run; the state is then unchanged.
+    // However it leaves, the run is marked as left under the holder-state lock, so that no
+    // request is recorded for it afterwards.
     std::uint32_t run(oxa_task_signals* signals)
     {
         tag_context context{this, signals};
-        std::uint32_t result = m_function(&context);
         detail::oxa_critical_section_guard state(m_state_lock);
+        const detail::oxa_set_flag_on_exit left(state, m_run_left);
+        state.unlock();
+        std::uint32_t result = m_function(&context);
+        state.lock();
         for (;;)
         {
             if ((result & oxa_task_result_code_mask) == oxa_task_result_canceled)
@@ -243,15 +276,16 @@ public:
         m_state = oxa_task_std__holder_running;
     }
 
-    // For the owner (its own lock taken first): when the current run has not completed and is not
-    // finishing, records a restart request, so that the run goes on; true then.
+    // For the owner (its own lock taken first): when the current run has not completed, is not
+    // finishing and has not left run(), records a restart request, so that the run goes on; true
+    // then.
     bool request_restart_if_running()
     {
         detail::oxa_critical_section_guard main(m_main_lock);
         if (!m_current_run || m_current_run->is_completed())
             return false;
         detail::oxa_critical_section_guard state(m_state_lock);
-        if (m_state == oxa_task_std__holder_finished)
+        if (m_state == oxa_task_std__holder_finished || m_run_left)
             return false;
         m_state = oxa_task_std__holder_restart_request;
         return true;
@@ -274,6 +308,7 @@ private:
     t_smart_object_ptr<oxa_task_pll__controller> m_current_run;  // under m_main_lock
     detail::oxa_critical_section m_state_lock;
     std::uint32_t m_state = oxa_task_std__holder_running;  // under m_state_lock
+    bool m_run_left = false;  // the current run has left run(); under m_state_lock
     function_type m_function;
     std::uint32_t m_options;
 };
