@@ -218,14 +218,14 @@ DWORD t_registry_store::resolve_path(t_key_id parent, const std::vector<t_name>&
         if (!found)
         {
             // Below a deleted key nothing is found; Windows reports the deletion.
-            if (&component == &path.front() && check_key(parent) == ERROR_KEY_DELETED)
+            if (&component == &path.front() && key_state_error(parent) == ERROR_KEY_DELETED)
                 return ERROR_KEY_DELETED;
             return ERROR_FILE_NOT_FOUND;
         }
     }
     if (path.empty())
     {
-        const DWORD error = check_key(parent);
+        const DWORD error = key_state_error(parent);
         if (error != ERROR_SUCCESS)
             return error;
     }

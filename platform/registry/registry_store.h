@@ -132,6 +132,8 @@ public:
     static constexpr int k_predefined_key_count = 5;
 
 private:
+    // check_key for callers that hold m_lock.
+    DWORD key_state_error(t_key_id key);
     // The statements every operation uses, prepared once per connection.
     enum t_statement_id : int
     {

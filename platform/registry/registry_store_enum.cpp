@@ -44,7 +44,7 @@ DWORD t_registry_store::enum_sub_key(t_key_id key, DWORD index, t_enum_cursor& c
         else
         {
             cursor.valid = false;
-            const DWORD error = check_key(key);
+            const DWORD error = key_state_error(key);
             return error == ERROR_SUCCESS ? ERROR_NO_MORE_ITEMS : error;
         }
     }
@@ -81,35 +81,52 @@ DWORD t_registry_store::load_value_order(t_key_id key)
 DWORD t_registry_store::enum_value(t_key_id key, DWORD index, t_value_entry& out)
 {
     const std::lock_guard<std::mutex> lock(m_lock);
-    DWORD error = load_value_order(key);
-    if (error != ERROR_SUCCESS)
-        return error;
-    if (index >= m_value_order.folds.size())
+    // The order and the row are read in two snapshots: another connection may delete the value
+    // in between. The order is then read again, a bounded number of times; a row missing twice
+    // from the same version of the database is damage, not a change.
+    constexpr int k_attempts = 64;
+    std::int64_t version_missing_a_row = -1;
+    for (int attempt = 0; attempt < k_attempts; ++attempt)
     {
-        error = check_key(key);
-        return error == ERROR_SUCCESS ? ERROR_NO_MORE_ITEMS : error;
+        DWORD error = load_value_order(key);
+        if (error != ERROR_SUCCESS)
+            return error;
+        if (index >= m_value_order.folds.size())
+        {
+            error = key_state_error(key);
+            return error == ERROR_SUCCESS ? ERROR_NO_MORE_ITEMS : error;
+        }
+        sqlite3_stmt* query = statement(select_value_entry);
+        const t_statement_use use(query);
+        ::sqlite3_bind_int64(query, 1, key);
+        const std::string& fold = m_value_order.folds[index];
+        ::sqlite3_bind_blob(query, 2, fold.data(), static_cast<int>(fold.size()), SQLITE_STATIC);
+        const int result = ::sqlite3_step(query);
+        if (result == SQLITE_DONE)
+        {
+            m_value_order.valid = false;
+            if (m_value_order.data_version == version_missing_a_row)
+                return failure(SQLITE_CORRUPT);
+            version_missing_a_row = m_value_order.data_version;
+            continue;
+        }
+        if (result != SQLITE_ROW)
+        {
+            m_value_order.valid = false;
+            return failure(result);
+        }
+        read_text16(query, 0, out.name);
+        out.name_length = static_cast<DWORD>(::sqlite3_column_int64(query, 1));
+        out.value.type = static_cast<DWORD>(::sqlite3_column_int64(query, 2));
+        out.value.is_utf16 = ::sqlite3_column_int(query, 3) != 0;
+        out.value.size = static_cast<DWORD>(::sqlite3_column_int64(query, 4));
+        read_blob(query, 5, out.value.bytes);
+        return stored_size_matches(out.value.is_utf16, out.value.bytes, out.value.size)
+                   ? ERROR_SUCCESS
+                   : ERROR_BADDB;
     }
-    sqlite3_stmt* query = statement(select_value_entry);
-    const t_statement_use use(query);
-    ::sqlite3_bind_int64(query, 1, key);
-    const std::string& fold = m_value_order.folds[index];
-    ::sqlite3_bind_blob(query, 2, fold.data(), static_cast<int>(fold.size()), SQLITE_STATIC);
-    const int result = ::sqlite3_step(query);
-    if (result != SQLITE_ROW)
-    {
-        // The list said the value exists: the database changed under it, or is broken.
-        m_value_order.valid = false;
-        return failure(result == SQLITE_DONE ? SQLITE_CORRUPT : result);
-    }
-    read_text16(query, 0, out.name);
-    out.name_length = static_cast<DWORD>(::sqlite3_column_int64(query, 1));
-    out.value.type = static_cast<DWORD>(::sqlite3_column_int64(query, 2));
-    out.value.is_utf16 = ::sqlite3_column_int(query, 3) != 0;
-    out.value.size = static_cast<DWORD>(::sqlite3_column_int64(query, 4));
-    read_blob(query, 5, out.value.bytes);
-    return stored_size_matches(out.value.is_utf16, out.value.bytes, out.value.size)
-               ? ERROR_SUCCESS
-               : ERROR_BADDB;
+    // The values change faster than they can be listed.
+    return failure(SQLITE_BUSY);
 }
 
 DWORD t_registry_store::query_info(t_key_id key, t_key_info& out)

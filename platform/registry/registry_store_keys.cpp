@@ -8,6 +8,12 @@ namespace voka::platform::registry
 
 DWORD t_registry_store::check_key(t_key_id key)
 {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    return key_state_error(key);
+}
+
+DWORD t_registry_store::key_state_error(t_key_id key)
+{
     bool exists = false;
     bool fixed = false;
     std::int64_t sub_keys = 0;
@@ -37,7 +43,7 @@ DWORD t_registry_store::create_key(t_key_id parent, const std::vector<t_name>& p
     // to it changes no row. Only an empty path needs a look of its own.
     if (path.empty())
     {
-        error = check_key(parent);
+        error = key_state_error(parent);
         if (error != ERROR_SUCCESS)
             return error;
     }

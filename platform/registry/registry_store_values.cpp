@@ -38,7 +38,7 @@ DWORD t_registry_store::query_value(t_key_id key, const t_name& name, t_value& o
         if (result != SQLITE_DONE)
             return failure(result);
     }
-    const DWORD error = check_key(key);
+    const DWORD error = key_state_error(key);
     return error == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : error;
 }
 
@@ -135,7 +135,7 @@ DWORD t_registry_store::delete_value(t_key_id key, const t_name& name)
             return failure(result);
         if (::sqlite3_changes(m_connection.get()) == 0)
         {
-            error = check_key(key);
+            error = key_state_error(key);
             return error == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : error;
         }
     }

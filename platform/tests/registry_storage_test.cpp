@@ -280,6 +280,28 @@ TEST_F(RegistryStorageTest, ThreadsWritingAtOnceLoseNothing)
     EXPECT_EQ(sub_key_names(key.get()).size(), static_cast<std::size_t>(k_threads * k_count));
 }
 
+TEST_F(RegistryStorageTest, ListingValuesFollowsAnotherProcessThatDeletesThem)
+{
+    const t_unique_hkey key = create_key(HKEY_CURRENT_USER, L"Software\\Churn");
+    ASSERT_EQ(set_string(key.get(), L"a", L"first"), ERROR_SUCCESS);
+    ASSERT_EQ(set_string(key.get(), L"c", L"last"), ERROR_SUCCESS);
+    t_writer_process writer({"churn", "3000"});
+    // While the other process sets and deletes "b", every listing step finds a value or the end
+    // of the list: a value that went between two steps is no damage.
+    for (int round = 0; round < 3000; ++round)
+        for (DWORD index = 0;; ++index)
+        {
+            wchar_t name[16];
+            DWORD name_size = 16;
+            const LSTATUS result = RegEnumValueW(key.get(), index, name, &name_size, nullptr,
+                                                 nullptr, nullptr, nullptr);
+            if (result == ERROR_NO_MORE_ITEMS)
+                break;
+            ASSERT_EQ(result, ERROR_SUCCESS) << "round " << round << ", index " << index;
+        }
+    EXPECT_EQ(writer.wait(), 0);
+}
+
 TEST_F(RegistryStorageTest, ACorruptOrForeignDatabaseGivesBadDb)
 {
     const struct

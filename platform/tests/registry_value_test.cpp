@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace registry_test
@@ -203,6 +204,39 @@ TEST_F(RegistryValueTest, ValueNamesAreLimitedTo16383Units)
     const std::wstring not_text(1, static_cast<wchar_t>(0xDFFF));
     EXPECT_EQ(set_dword(key.get(), not_text.c_str(), 1), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(query_value(key.get(), not_text.c_str()).error, ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryValueTest, NamesThatCannotBeStoredAreSafeBesideOtherThreads)
+{
+    // A name with a lone surrogate cannot be stored, so it is never found; the look-up of its key
+    // shares the database with the other thread's calls.
+    const t_unique_hkey key = create_key(HKEY_CURRENT_USER, L"Software\\Threads");
+    ASSERT_EQ(set_dword(key.get(), L"present", 1), ERROR_SUCCESS);
+    const wchar_t unstorable[] = {static_cast<wchar_t>(0xD800), L'\0'};
+    constexpr int k_rounds = 3000;
+    int unexpected = 0;
+    std::thread other(
+        [&key, &unexpected]
+        {
+            for (int round = 0; round < k_rounds; ++round)
+            {
+                DWORD value = 0;
+                DWORD size = sizeof value;
+                if (RegQueryValueExW(key.get(), L"present", nullptr, nullptr,
+                                     reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+                    RegQueryValueExW(key.get(), L"missing", nullptr, nullptr, nullptr, nullptr) !=
+                        ERROR_FILE_NOT_FOUND)
+                    ++unexpected;
+            }
+        });
+    for (int round = 0; round < k_rounds; ++round)
+    {
+        EXPECT_EQ(RegQueryValueExW(key.get(), unstorable, nullptr, nullptr, nullptr, nullptr),
+                  ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(RegDeleteValueW(key.get(), unstorable), ERROR_FILE_NOT_FOUND);
+    }
+    other.join();
+    EXPECT_EQ(unexpected, 0);
 }
 
 TEST_F(RegistryValueTest, ValuesSurviveTheirHandleAndGoWithTheirKey)

@@ -10,6 +10,9 @@
 //       for i = 0, 1, ...: creates HKCU\Software\Endless\k<i> and sets its values "a", "b" and
 //       "c" to a REG_BINARY of 4000 bytes that all equal i % 251 plus the value's letter, then
 //       prints i. Never stops by itself.
+//   registry_writer_for_tests churn <count>
+//       sets and deletes value "b" of HKCU\Software\Churn <count> times (the key and its values
+//       "a" and "c" must exist); prints "done" and exits 0.
 #include "voka/win32.h"
 
 #include <cstdio>
@@ -99,6 +102,19 @@ int run_endless()
     }
 }
 
+int run_churn(int count)
+{
+    t_key key;
+    if (!report("create", key.create(HKEY_CURRENT_USER, L"Software\\Churn")))
+        return 1;
+    for (int i = 0; i < count; ++i)
+        if (!report("set", set_string(key.get(), L"b", L"churn")) ||
+            !report("delete", RegDeleteValueW(key.get(), L"b")))
+            return 1;
+    std::printf("done\n");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -111,6 +127,9 @@ int main(int argc, char* argv[])
     }
     if (mode == "endless" && argc == 2)
         return run_endless();
-    std::fprintf(stderr, "usage: registry_writer_for_tests batch <name> <count> | endless\n");
+    if (mode == "churn" && argc == 3)
+        return run_churn(std::atoi(argv[2]));
+    std::fprintf(stderr,
+                 "usage: registry_writer_for_tests batch <name> <count> | endless | churn <count>\n");
     return 2;
 }
