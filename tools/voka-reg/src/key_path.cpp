@@ -3,6 +3,8 @@
 
 #include "tool_error.h"
 
+#include <type_traits>
+
 namespace voka_reg
 {
 namespace
@@ -43,6 +45,14 @@ bool same_name(const std::wstring& text, const wchar_t* name)
 
 }  // namespace
 
+std::size_t utf16_length(const std::wstring& text)
+{
+    std::size_t length = 0;
+    for (const wchar_t character : text)
+        length += static_cast<std::make_unsigned_t<wchar_t>>(character) > 0xFFFF ? 2 : 1;
+    return length;
+}
+
 std::wstring t_key_path::full() const
 {
     return sub_key.empty() ? root_name : root_name + L"\\" + sub_key;
@@ -74,6 +84,27 @@ t_key_path parse_key_path(const std::wstring& text)
     }
     raise_error("unknown root key in \"" + to_utf8(text) +
                 "\" (use HKLM, HKCU, HKCR, HKU, HKCC or their long names)");
+}
+
+void check_key_names(const t_key_path& path)
+{
+    if (path.sub_key.empty())
+        return;
+    std::size_t start = 0;
+    for (;;)
+    {
+        std::size_t end = path.sub_key.find(L'\\', start);
+        if (end == std::wstring::npos)
+            end = path.sub_key.size();
+        if (end == start)
+            raise_error("an empty key name in \"" + to_utf8(path.full()) + "\"");
+        if (utf16_length(path.sub_key.substr(start, end - start)) > k_max_key_name_length)
+            raise_error("a key name longer than " + std::to_string(k_max_key_name_length) +
+                        " characters in \"" + to_utf8(path.full()) + "\"");
+        if (end == path.sub_key.size())
+            return;
+        start = end + 1;
+    }
 }
 
 }  // namespace voka_reg

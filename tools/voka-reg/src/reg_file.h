@@ -56,7 +56,10 @@ t_reg_file parse_reg_file(const std::vector<std::uint8_t>& bytes, const std::str
 
 // The text of a .reg file (version 5.00) for `file`, with CR LF line ends: values as the registry
 // editor writes them (strings that are plain text in quotes, REG_DWORD as dword:, the rest as hex
-// lists wrapped at 80 columns), a blank line after each key.
+// lists wrapped at 80 columns), a blank line after each key. What parse_reg_file would not give
+// back unchanged is refused with t_tool_error naming the key or value: a key path or value name
+// with a line feed, string data that is not a whole number of valid characters (a partial last
+// character, a value above U+10FFFF, surrogates that UTF-16 would pair).
 std::wstring format_reg_file(const t_reg_file& file);
 
 // The bytes of `text` in UTF-16LE with a byte-order mark (as the registry editor writes files),

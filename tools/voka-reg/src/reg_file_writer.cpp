@@ -43,6 +43,38 @@ bool is_plain_string(const t_bytes& data)
     return true;
 }
 
+// A line feed in a name would end its line, and the format has no escape for it. (A carriage
+// return inside the quotes or brackets of a name is read back as it is: only one just before the
+// line feed is part of the line end.)
+bool has_line_break(const std::wstring& text)
+{
+    return text.find(L'\n') != std::wstring::npos;
+}
+
+// `text` for a one-line message: line breaks as \r and \n.
+std::string printable(const std::wstring& text)
+{
+    std::wstring shown;
+    for (const wchar_t c : text)
+    {
+        if (c == L'\r')
+            shown += L"\\r";
+        else if (c == L'\n')
+            shown += L"\\n";
+        else
+            shown.push_back(c);
+    }
+    return to_utf8(shown);
+}
+
+[[noreturn]] void refuse_value(const t_reg_value& value, const std::wstring& key_path,
+                               const std::string& what)
+{
+    raise_error("cannot export value " +
+                (value.name.empty() ? std::string("(Default)") : printable(value.name)) + " of " +
+                printable(key_path) + ": " + what);
+}
+
 void append_hex_list(std::wstring& out, std::size_t line_length, const t_bytes& bytes)
 {
     for (std::size_t i = 0; i < bytes.size(); ++i)
@@ -65,8 +97,10 @@ void append_hex_list(std::wstring& out, std::size_t line_length, const t_bytes& 
     }
 }
 
-void append_value(std::wstring& out, const t_reg_value& value)
+void append_value(std::wstring& out, const t_reg_value& value, const std::wstring& key_path)
 {
+    if (has_line_break(value.name))
+        refuse_value(value, key_path, "its name has a line break, which a .reg file cannot hold");
     std::wstring line = value.name.empty() ? L"@" : quote(value.name);
     line += L"=";
     if (value.remove)
@@ -103,8 +137,20 @@ void append_value(std::wstring& out, const t_reg_value& value)
     }
     const bool is_text = value.type == REG_SZ || value.type == REG_EXPAND_SZ ||
                          value.type == REG_MULTI_SZ || value.type == REG_LINK;
+    t_bytes bytes = value.data;
+    if (is_text)
+    {
+        // The list holds UTF-16, which the import turns back into wide characters: data that is
+        // not a whole number of valid characters would come back changed.
+        bytes = utf16_from_wide_data(value.data);
+        if (wide_data_from_utf16(bytes) != value.data)
+            refuse_value(value, key_path,
+                         "its " + to_utf8(type_name(value.type)) +
+                             " data is not a whole number of valid characters, which a .reg file "
+                             "cannot hold unchanged");
+    }
     out += line;
-    append_hex_list(out, line.size(), is_text ? utf16_from_wide_data(value.data) : value.data);
+    append_hex_list(out, line.size(), bytes);
     out += L"\r\n";
 }
 
@@ -115,10 +161,13 @@ std::wstring format_reg_file(const t_reg_file& file)
     std::wstring out = L"Windows Registry Editor Version 5.00\r\n\r\n";
     for (const t_reg_key& key : file.keys)
     {
+        if (has_line_break(key.path))
+            raise_error("cannot export " + printable(key.path) +
+                        ": its name has a line break, which a .reg file cannot hold");
         out += key.remove ? L"[-" : L"[";
         out += key.path + L"]\r\n";
         for (const t_reg_value& value : key.values)
-            append_value(out, value);
+            append_value(out, value, key.path);
         out += L"\r\n";
     }
     return out;

@@ -4,6 +4,8 @@
 
 #include "tool_error.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -47,52 +49,44 @@ t_open_key open_key(const t_key_path& path, REGSAM access)
     return key;
 }
 
-// One value as RegEnumValueW gives it.
-struct t_listed_value
-{
-    std::wstring name;
-    DWORD type = 0;
-    t_bytes data;
-};
+// How often a value is read again when it outgrows the buffers between two calls.
+constexpr int k_read_tries = 8;
 
 std::wstring value_label(const std::wstring& name, const t_key_path& path)
 {
     return (name.empty() ? std::wstring(L"(Default)") : name) + L" of " + path.full();
 }
 
-// The values of `key` in creation order. Buffers come from RegQueryInfoKeyW; a value that grew
-// in between is read again with the size it reports.
+// The values of `key` in creation order. RegQueryInfoKeyW only sizes the buffers: a value that
+// appeared or grew since is read again with larger ones.
 std::vector<t_listed_value> list_values(HKEY key, const t_key_path& path)
 {
     DWORD longest_name = 0;
     DWORD largest = 0;
-    LSTATUS error = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                     nullptr, &longest_name, &largest, nullptr, nullptr);
+    const LSTATUS error = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr, &longest_name, &largest, nullptr,
+                                           nullptr);
     if (error != ERROR_SUCCESS)
         raise_win32_error("cannot read", path.full(), error);
     std::vector<t_listed_value> values;
-    std::vector<wchar_t> name(longest_name + 1);
+    std::vector<wchar_t> name(std::size_t{longest_name} + 1);
     t_bytes data(largest);
     for (DWORD index = 0;; ++index)
     {
-        DWORD name_size = static_cast<DWORD>(name.size());
-        DWORD data_size = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        error = RegEnumValueW(key, index, name.data(), &name_size, nullptr, &type,
-                              data.empty() ? nullptr : data.data(), &data_size);
-        if (error == ERROR_NO_MORE_ITEMS)
+        t_listed_value value;
+        const LSTATUS read_error = read_listed_value(
+            [key, index](LPWSTR name_buffer, LPDWORD name_size, LPDWORD type, LPBYTE data_buffer,
+                         LPDWORD data_size)
+            {
+                return RegEnumValueW(key, index, name_buffer, name_size, nullptr, type,
+                                     data_buffer, data_size);
+            },
+            name, data, value);
+        if (read_error == ERROR_NO_MORE_ITEMS)
             return values;
-        if (error == ERROR_MORE_DATA)
-        {
-            name.resize(std::max<std::size_t>(name.size() * 2, 256));
-            data.resize(std::max<std::size_t>(data.size(), data_size));
-            --index;
-            continue;
-        }
-        if (error != ERROR_SUCCESS)
-            raise_win32_error("cannot list the values of", path.full(), error);
-        values.push_back({std::wstring(name.data(), name_size), type,
-                          t_bytes(data.begin(), data.begin() + data_size)});
+        if (read_error != ERROR_SUCCESS)
+            raise_win32_error("cannot list the values of", path.full(), read_error);
+        values.push_back(std::move(value));
     }
 }
 
@@ -176,6 +170,43 @@ void export_tree(const t_key_path& path, t_reg_file& file)
 
 }  // namespace
 
+LSTATUS read_listed_value(const t_enum_value_call& call, std::vector<wchar_t>& name, t_bytes& data,
+                          t_listed_value& value)
+{
+    // The longest value name and its 0 always fit in this many wide characters.
+    constexpr std::size_t k_largest_name_buffer = k_max_value_name_length + 1;
+    if (name.empty())
+        name.resize(1);
+    if (data.empty())
+        data.resize(1);
+    for (int attempt = 0; attempt < k_read_tries; ++attempt)
+    {
+        DWORD name_size = static_cast<DWORD>(name.size());
+        DWORD data_size = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        const LSTATUS error = call(name.data(), &name_size, &type, data.data(), &data_size);
+        if (error != ERROR_SUCCESS && error != ERROR_MORE_DATA)
+            return error;
+        // ERROR_MORE_DATA with data that fitted means the name did not (its size is left as it
+        // was); with data that did not fit, the name is found out on the next call.
+        const bool name_fits =
+            error == ERROR_SUCCESS ? name_size < name.size() : data_size > data.size();
+        if (error == ERROR_SUCCESS && name_fits && data_size <= data.size())
+        {
+            value.name.assign(name.data(), name_size);
+            value.type = type;
+            value.data.assign(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(data_size));
+            return ERROR_SUCCESS;
+        }
+        // Data that did not fit reports the size it needs; when the data fitted, the name did not.
+        if (data_size > data.size())
+            data.resize(data_size);
+        if (!name_fits)
+            name.resize(std::max(name.size(), k_largest_name_buffer));
+    }
+    return ERROR_MORE_DATA;
+}
+
 std::wstring query_key(const t_key_path& path, const t_value_selection& selection, bool recursive)
 {
     if (!selection.name)
@@ -187,18 +218,24 @@ std::wstring query_key(const t_key_path& path, const t_value_selection& selectio
     const t_open_key key = open_key(path, KEY_READ);
     t_listed_value value;
     value.name = *selection.name;
-    DWORD size = 0;
-    LSTATUS error =
-        RegQueryValueExW(key.get(), value.name.c_str(), nullptr, &value.type, nullptr, &size);
-    while (error == ERROR_SUCCESS || error == ERROR_MORE_DATA)
+    // Never a null data buffer: a call without one reports a size but reads nothing, and the
+    // value may appear or grow before the next call.
+    t_bytes buffer(1);
+    LSTATUS error = ERROR_MORE_DATA;
+    for (int attempt = 0; attempt < k_read_tries && error == ERROR_MORE_DATA; ++attempt)
     {
-        value.data.resize(size);
+        DWORD size = static_cast<DWORD>(buffer.size());
         error = RegQueryValueExW(key.get(), value.name.c_str(), nullptr, &value.type,
-                                 value.data.empty() ? nullptr : value.data.data(), &size);
-        if (error == ERROR_SUCCESS)
+                                 buffer.data(), &size);
+        if (error == ERROR_SUCCESS && size <= buffer.size())
         {
-            value.data.resize(size);
+            value.data.assign(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(size));
             return path.full() + L"\n" + value_line(value);
+        }
+        if (size > buffer.size())
+        {
+            buffer.resize(size);
+            error = ERROR_MORE_DATA;
         }
     }
     raise_win32_error("cannot read value", value_label(value.name, path), error);
@@ -254,20 +291,28 @@ t_reg_file export_key(const t_key_path& path)
 
 void import_reg_file(const t_reg_file& file, const std::string& source)
 {
+    // Key paths and names that the registry would refuse are found here, before the first
+    // change.
     std::vector<t_key_path> paths;
     for (const t_reg_key& key : file.keys)
     {
+        const auto refuse = [&](std::size_t line, const std::string& what)
+        { raise_error(source + " line " + std::to_string(line) + ": " + what); };
         try
         {
             paths.push_back(parse_key_path(key.path));
+            check_key_names(paths.back());
         }
         catch (const t_tool_error& error)
         {
-            raise_error(source + " line " + std::to_string(key.line) + ": " + error.what());
+            refuse(key.line, error.what());
         }
         if (paths.back().sub_key.empty() && key.remove)
-            raise_error(source + " line " + std::to_string(key.line) +
-                        ": cannot delete the root key " + to_utf8(paths.back().full()));
+            refuse(key.line, "cannot delete the root key " + to_utf8(paths.back().full()));
+        for (const t_reg_value& value : key.values)
+            if (!value.remove && utf16_length(value.name) > k_max_value_name_length)
+                refuse(value.line, "a value name longer than " +
+                                       std::to_string(k_max_value_name_length) + " characters");
     }
     for (std::size_t i = 0; i < file.keys.size(); ++i)
     {

@@ -289,6 +289,9 @@ TEST(RegFileTest, WhatTheWriterWritesTheParserReadsBack)
         {L"short dword", false, REG_DWORD, {1, 2}, 0},
         {L"none", false, REG_NONE, {}, 0},
         {L"quote \" and \\", false, 0x7FFFFFFF, {9}, 0},
+        // A lone surrogate is kept as it is by UTF-16 and by the import.
+        {L"lone surrogate", false, REG_SZ,
+         wide_bytes({static_cast<wchar_t>(0xD800), L'a', static_cast<wchar_t>(0xDFFF), L'\0'}), 0},
     };
     key.values = values;
     file.keys.push_back(key);
@@ -305,6 +308,101 @@ TEST(RegFileTest, WhatTheWriterWritesTheParserReadsBack)
             EXPECT_EQ(read.keys[0].values[i].type, values[i].type) << i;
             EXPECT_EQ(read.keys[0].values[i].data, values[i].data) << i;
         }
+    }
+}
+
+// The message of the t_tool_error that writing `file` throws; empty when none.
+std::string format_error(const t_reg_file& file)
+{
+    try
+    {
+        format_reg_file(file);
+    }
+    catch (const t_tool_error& error)
+    {
+        return error.what();
+    }
+    return {};
+}
+
+TEST(RegFileTest, TheWriterRefusesStringDataThatWouldNotComeBackUnchanged)
+{
+    const t_bytes whole = wide_bytes({L'a', L'b', L'\0'});
+    const struct
+    {
+        DWORD type;
+        t_bytes data;
+        std::string type_name;
+    } cases[] = {
+        // A partial last character.
+        {REG_SZ, t_bytes(whole.begin(), whole.end() - 2), "REG_SZ"},
+        // A value above U+10FFFF.
+        {REG_SZ, wide_bytes({static_cast<wchar_t>(0x110000), L'\0'}), "REG_SZ"},
+        {REG_EXPAND_SZ, wide_bytes({L'%', static_cast<wchar_t>(-1), L'\0'}), "REG_EXPAND_SZ"},
+        // Two surrogates that UTF-16 would read back as one character.
+        {REG_MULTI_SZ,
+         wide_bytes({static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00), L'\0', L'\0'}),
+         "REG_MULTI_SZ"},
+        {REG_LINK, t_bytes{0x41}, "REG_LINK"},
+    };
+    for (const auto& test : cases)
+    {
+        for (const std::wstring& name : {std::wstring(L"bad"), std::wstring()})
+        {
+            t_reg_file file;
+            t_reg_key key;
+            key.path = L"HKEY_CURRENT_USER\\Software\\S";
+            key.values.push_back({L"fine", false, REG_SZ, whole, 0});
+            key.values.push_back({name, false, test.type, test.data, 0});
+            file.keys.push_back(key);
+            EXPECT_EQ(format_error(file),
+                      "cannot export value " + std::string(name.empty() ? "(Default)" : "bad") +
+                          " of HKEY_CURRENT_USER\\Software\\S: its " + test.type_name +
+                          " data is not a whole number of valid characters, which a .reg file "
+                          "cannot hold unchanged");
+        }
+    }
+    // The same bytes as another type are written as they are.
+    t_reg_file file;
+    file.keys.push_back({L"HKEY_CURRENT_USER\\Software\\S", false, {}, 0});
+    file.keys[0].values.push_back({L"bytes", false, REG_BINARY, cases[0].data, 0});
+    const t_reg_file read = parse_reg_file(encode_reg_text(format_reg_file(file), false), "s.reg");
+    ASSERT_EQ(read.keys.size(), 1u);
+    ASSERT_EQ(read.keys[0].values.size(), 1u);
+    EXPECT_EQ(read.keys[0].values[0].data, cases[0].data);
+}
+
+TEST(RegFileTest, TheWriterRefusesNamesWithLineFeeds)
+{
+    t_reg_file value_file;
+    value_file.keys.push_back({L"HKEY_CURRENT_USER\\Software\\N", false, {}, 0});
+    value_file.keys[0].values.push_back({L"first\nsecond", false, REG_DWORD, dword_bytes(1), 0});
+    EXPECT_EQ(format_error(value_file),
+              "cannot export value first\\nsecond of HKEY_CURRENT_USER\\Software\\N: its name has "
+              "a line break, which a .reg file cannot hold");
+    value_file.keys[0].values[0] = {L"gone\r\n", true, REG_NONE, {}, 0};
+    EXPECT_EQ(format_error(value_file),
+              "cannot export value gone\\r\\n of HKEY_CURRENT_USER\\Software\\N: its name has a "
+              "line break, which a .reg file cannot hold");
+
+    t_reg_file key_file;
+    key_file.keys.push_back({L"HKEY_CURRENT_USER\\Software\\N", false, {}, 0});
+    key_file.keys.push_back({L"HKEY_CURRENT_USER\\Software\\N\\two\nlines", false, {}, 0});
+    EXPECT_EQ(format_error(key_file),
+              "cannot export HKEY_CURRENT_USER\\Software\\N\\two\\nlines: its name has a line "
+              "break, which a .reg file cannot hold");
+    // A carriage return alone ends no line: it is written, and read back, as it is.
+    t_reg_file carriage_return;
+    carriage_return.keys.push_back({L"HKEY_CURRENT_USER\\Software\\N\\cr\r", false, {}, 0});
+    carriage_return.keys[0].values.push_back({L"a\rb\r", false, REG_DWORD, dword_bytes(1), 0});
+    for (const bool utf8 : {false, true})
+    {
+        const t_reg_file read = parse_reg_file(
+            encode_reg_text(format_reg_file(carriage_return), utf8), "cr.reg");
+        ASSERT_EQ(read.keys.size(), 1u);
+        EXPECT_EQ(read.keys[0].path, carriage_return.keys[0].path);
+        ASSERT_EQ(read.keys[0].values.size(), 1u);
+        EXPECT_EQ(read.keys[0].values[0].name, L"a\rb\r");
     }
 }
 

@@ -280,6 +280,74 @@ TEST_F(VokaRegTest, ABrokenImportFileNamesTheLineAndChangesNothing)
               "ERROR: cannot read " + path("missing.reg").string() + "\n");
 }
 
+TEST_F(VokaRegTest, AnImportWithNamesTheRegistryCannotTakeIsRefusedBeforeAnyChange)
+{
+    const std::string first = "Windows Registry Editor Version 5.00\n\n"
+                              "[HKEY_CURRENT_USER\\Software\\First]\n"
+                              "\"v\"=dword:1\n\n";
+    // U+1F600 is two UTF-16 units: 128 of them are 256.
+    std::string wide_name;
+    for (int i = 0; i < 128; ++i)
+        wide_name += "\xF0\x9F\x98\x80";
+    const std::string long_name(256, 'k');
+    const struct
+    {
+        std::string block;
+        std::string error;
+    } cases[] = {
+        {"[HKEY_CURRENT_USER\\Software\\" + long_name + "\\Below]\n",
+         "line 6: a key name longer than 255 characters in \"HKEY_CURRENT_USER\\Software\\" +
+             long_name + "\\Below\""},
+        {"[HKEY_CURRENT_USER\\Software\\" + wide_name + "]\n",
+         "line 6: a key name longer than 255 characters in \"HKEY_CURRENT_USER\\Software\\" +
+             wide_name + "\""},
+        {"[-HKEY_CURRENT_USER\\Software\\" + long_name + "]\n",
+         "line 6: a key name longer than 255 characters in \"HKEY_CURRENT_USER\\Software\\" +
+             long_name + "\""},
+        {"[HKEY_CURRENT_USER\\\\Software]\n",
+         "line 6: an empty key name in \"HKEY_CURRENT_USER\\\\Software\""},
+        {"[-HKEY_CURRENT_USER\\Software\\\\Old]\n",
+         "line 6: an empty key name in \"HKEY_CURRENT_USER\\Software\\\\Old\""},
+        {"[HKEY_CURRENT_USER\\Software\\Second]\n\"ok\"=dword:2\n\"" + std::string(16384, 'v') +
+             "\"=dword:3\n",
+         "line 8: a value name longer than 16383 characters"},
+    };
+    for (const auto& test : cases)
+    {
+        write_text(path("names.reg"), first + test.block);
+        EXPECT_EQ(fails({"import", path("names.reg").string()}),
+                  "ERROR: " + path("names.reg").string() + " " + test.error + "\n");
+        EXPECT_EQ(fails({"query", "HKCU\\Software\\First"}),
+                  "ERROR: cannot open HKEY_CURRENT_USER\\Software\\First: the key or value does "
+                  "not exist (error 2)\n");
+    }
+    // The longest names are taken; deleting a value by a name no value can have is no error.
+    const std::string longest_key = std::string(253, 'k') + "\xF0\x9F\x98\x80";
+    const std::string longest_value(16383, 'v');
+    write_text(path("names.reg"), first + "[HKEY_CURRENT_USER\\Software\\" + longest_key +
+                                      "]\n\"" + longest_value + "\"=dword:4\n\"" +
+                                      std::string(16384, 'v') + "\"=-\n");
+    ok({"import", path("names.reg").string()});
+    EXPECT_EQ(ok({"query", "HKCU\\Software\\" + longest_key, "-v", longest_value}),
+              "HKEY_CURRENT_USER\\Software\\" + longest_key + "\n    " + longest_value +
+                  "    REG_DWORD    0x4\n");
+}
+
+TEST_F(VokaRegTest, ExportRefusesNamesWithLineFeedsAndWritesNoFile)
+{
+    ok({"add", "HKCU\\Software\\Lines", "-v", "two\nlines", "-d", "text"});
+    EXPECT_EQ(fails({"export", "HKCU\\Software\\Lines", path("lines.reg").string()}),
+              "ERROR: cannot export value two\\nlines of HKEY_CURRENT_USER\\Software\\Lines: its "
+              "name has a line break, which a .reg file cannot hold\n");
+    EXPECT_FALSE(std::filesystem::exists(path("lines.reg")));
+    ok({"delete", "HKCU\\Software\\Lines", "-va"});
+    ok({"add", "HKCU\\Software\\Lines\\Sub\r\nKey"});
+    EXPECT_EQ(fails({"export", "HKCU\\Software\\Lines", path("lines.reg").string()}),
+              "ERROR: cannot export HKEY_CURRENT_USER\\Software\\Lines\\Sub\\r\\nKey: its name has "
+              "a line break, which a .reg file cannot hold\n");
+    EXPECT_FALSE(std::filesystem::exists(path("lines.reg")));
+}
+
 TEST_F(VokaRegTest, CommandLineErrorsAreNamed)
 {
     const struct
