@@ -20,16 +20,17 @@
 #include <mutex>
 #include <new>
 #include <sys/stat.h>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace voka::platform
 {
 namespace
 {
 
-// The data-file modules and what keeps their bytes: the mapping, shared with the resource view.
-// Threading: every function may be called from any thread; m_lock guards m_modules and is never
-// held while the resource table's lock is taken.
+// The data-file modules and what keeps their bytes: the mapping, shared with the resource view (a
+// module without resources has no view, so the registry's reference is what keeps its mapping,
+// and with it the address its handle is made of). Threading: every function may be called from
+// any thread; m_lock guards m_modules and is never held while the resource table's lock is taken.
 class t_datafile_registry
 {
 public:
@@ -46,21 +47,27 @@ public:
         return holder.registry;
     }
 
-    void add(HMODULE module)
+    void add(HMODULE module, std::shared_ptr<io::t_read_only_mapping> mapping)
     {
         const std::lock_guard lock(m_lock);
-        m_modules.insert(module);
+        m_modules.emplace(module, std::move(mapping));
     }
 
-    bool remove(HMODULE module) noexcept
+    // Unregisters `module` and hands over its mapping; null when it is not registered.
+    std::shared_ptr<io::t_read_only_mapping> remove(HMODULE module) noexcept
     {
         const std::lock_guard lock(m_lock);
-        return m_modules.erase(module) != 0;
+        const auto found = m_modules.find(module);
+        if (found == m_modules.end())
+            return nullptr;
+        std::shared_ptr<io::t_read_only_mapping> mapping = std::move(found->second);
+        m_modules.erase(found);
+        return mapping;
     }
 
 private:
     std::mutex m_lock;
-    std::unordered_set<HMODULE> m_modules;  // guarded by m_lock
+    std::unordered_map<HMODULE, std::shared_ptr<io::t_read_only_mapping>> m_modules;  // m_lock
 };
 
 DWORD load_error(const std::string& path, int error_number) noexcept
@@ -147,7 +154,7 @@ HMODULE load_datafile(LPCWSTR file_name)
         throw std::logic_error("LoadLibraryExW: a live mapping's handle is registered already");
     try
     {
-        t_datafile_registry::instance().add(module);
+        t_datafile_registry::instance().add(module, std::move(mapping));
     }
     catch (...)
     {
@@ -161,7 +168,11 @@ HMODULE load_datafile(LPCWSTR file_name)
 
 bool try_free_datafile_module(HMODULE module) noexcept
 {
-    if (!t_datafile_registry::instance().remove(module))
+    // Held until the handle is out of the table, so that no new mapping at the same address can
+    // make the same handle meanwhile.
+    const std::shared_ptr<io::t_read_only_mapping> mapping =
+        t_datafile_registry::instance().remove(module);
+    if (!mapping)
         return false;
     // The view, and with it the mapping, goes with the last lookup that holds it.
     t_resource_module_table::instance().remove(module, t_resource_module_kind::loaded);

@@ -70,6 +70,19 @@ TEST(DatafileModuleTest, ModuleWithoutResourcesLoadsAndFindsNothing)
     ASSERT_NE(module.get(), nullptr);
     EXPECT_EQ(FindResourceExW(module.get(), RT_RCDATA, MAKEINTRESOURCEW(1), 0), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_DATA_NOT_FOUND));
+
+    // Loaded again while the first stays, and beside a module with resources: a handle each.
+    const auto other_path = folder / "module.bin";
+    write_all(other_path, build_test_image(module_with_resources(true, true)));
+    const t_loaded_module again(path);
+    const t_loaded_module other(other_path);
+    ASSERT_NE(again.get(), nullptr) << GetLastError();
+    ASSERT_NE(other.get(), nullptr) << GetLastError();
+    EXPECT_NE(again.get(), module.get());
+    EXPECT_NE(other.get(), module.get());
+    EXPECT_NE(other.get(), again.get());
+    EXPECT_EQ(read_resource(other.get(), RT_RCDATA, MAKEINTRESOURCEW(1), 0x419),
+              test_pattern(301, 2));
 }
 
 TEST(DatafileModuleTest, LoadFailuresGiveTheWindowsCodes)
