@@ -91,6 +91,10 @@ private:
                     break;
                 if (line[index] != '\\')
                 {
+                    // Control characters only by their escapes: a NUL would cut the text short
+                    // for every reader that stops at one.
+                    if (static_cast<unsigned char>(line[index]) < 0x20 && line[index] != '\t')
+                        fail("a control character in a quoted string (write \\t, \\r or \\n)");
                     token.text.push_back(line[index]);
                     continue;
                 }
@@ -257,6 +261,9 @@ private:
             table.name = quoted(tokens[1], "the table name");
             if (table.name.empty())
                 fail("the table name is empty");
+            // FindResourceExW reads "#<digits>" as a number: such a name could never be found.
+            if (table.name.starts_with('#'))
+                fail("the table name starts with \"#\"");
             if (word(tokens[2], "\"language\"") != "language")
                 fail("expected: message_table \"<name>\" language <language id>");
             table.language = static_cast<std::uint16_t>(number(tokens[3], 0xFFFF, "language id"));
