@@ -89,8 +89,9 @@ TEST(DatafileModuleTest, LoadFailuresGiveTheWindowsCodes)
 {
     const t_temp_folder folder;
     const auto valid = build_test_image(module_with_resources(true, false));
+    ASSERT_GT(valid.size(), 100u);
     auto truncated = valid;
-    truncated.resize(valid.size() - 100);
+    truncated.erase(truncated.end() - 100, truncated.end());
     write_all(folder / "truncated.bin", truncated);
     write_all(folder / "text.txt", {'h', 'e', 'l', 'l', 'o'});
     write_all(folder / "empty.bin", {});
